@@ -83,3 +83,57 @@ struct UserSettings {
 };
 
 } // namespace tlv
+
+#include "platform/hive.h"
+
+#include <variant>
+
+namespace tlv {
+
+// What GetRegSettings returns: empty, text or a 32-bit number.
+using RegVariant = std::variant<std::monostate, std::string, uint32_t>;
+
+// The registry layer and the setting procedures over the machine and the user hive.
+class SettingsStore {
+public:
+    // xorKey: the fixed text from the string table that scrambles the stored password.
+    SettingsStore(Hive& machine, Hive& user, Logger& log, const SystemInfo& sys,
+                  const RuntimeLayout& layout, std::string xorKey);
+
+    // Registry layer: application name (usually "Talvor Client"), section, value name.
+    RegVariant GetRegSettings(const std::string& app, const std::string& section,
+                              const std::string& name, const RegVariant& dflt, int type);
+    RegVariant GetRegUserSettings(const std::string& app, const std::string& section,
+                                  const std::string& name, const RegVariant& dflt, int type);
+    void SetRegSettings(const std::string& app, const std::string& section,
+                        const std::string& name, const std::string& value, int type,
+                        int dataLength = 0);
+    void SetRegUserSettings(const std::string& app, const std::string& section,
+                            const std::string& name, const std::string& value, int type,
+                            int dataLength = 0);
+    void DelRegUserSettings(const std::string& app, const std::string& section,
+                            const std::string& name);
+    // RegFlushKey of the machine hive (and the user hive).
+    void RegFlushKey();
+
+    int funInitSettings(int target);
+    void subGetConstWksn(ConstWksn& c);
+    void subSetConstWksn(const ConstWksn& c);
+    void subGetSystemSettings(SystemSettings& s, const ConstWksn& c);
+    void subSetSystemSettings(const SystemSettings& s, const ConstWksn& c);
+    void subGetUserSettings(UserSettings& u);
+    void subSetUserSettings(const UserSettings& u);
+
+    Hive& machineHive() { return m_machine; }
+    Hive& userHive() { return m_user; }
+
+private:
+    Hive& m_machine;
+    Hive& m_user;
+    Logger& m_log;
+    const SystemInfo& m_sys;
+    const RuntimeLayout& m_layout;
+    std::string m_xorKey;
+};
+
+} // namespace tlv
