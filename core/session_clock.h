@@ -146,7 +146,7 @@ public:
 private:
     void tick();
     void selfService(int64_t todMs, int state);
-    void prepaid(int64_t todMs, int state, int type);
+    void prepaid(int64_t todMs, int state, int type, bool& shown);
     void displayedRemaining(int64_t todMs, int state, bool& shown);
     void timeWarning();
     void publishTexts(int type, bool shown);
