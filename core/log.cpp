@@ -42,9 +42,7 @@ std::string Logger::linePrefix() const {
 }
 
 bool Logger::subWriteLog(const std::string& text, const std::string& filePath) {
-    std::string path = !filePath.empty()    ? filePath
-                       : !m_logPath.empty() ? m_logPath
-                                            : m_fallbackPath;
+    std::string path = !filePath.empty() ? filePath : !m_logPath.empty() ? m_logPath : m_fallbackPath;
     path = toNativePath(path);
     std::error_code ec;
     const bool isNew = !std::filesystem::exists(path, ec);

@@ -19,9 +19,7 @@ public:
     void setDebug(bool debug) { m_debug = debug; }
     bool debug() const { return m_debug; }
     // Where debug traces go (standard error by default under "-d"); tests capture them.
-    void setTraceSink(std::function<void(const std::string&)> sink) {
-        m_traceSink = std::move(sink);
-    }
+    void setTraceSink(std::function<void(const std::string&)> sink) { m_traceSink = std::move(sink); }
 
     // Returns false when the file cannot be written.
     bool subWriteLog(const std::string& text, const std::string& filePath = {});

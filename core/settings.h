@@ -105,8 +105,9 @@ public:
                               const std::string& name, const RegVariant& dflt, int type);
     RegVariant GetRegUserSettings(const std::string& app, const std::string& section,
                                   const std::string& name, const RegVariant& dflt, int type);
-    void SetRegSettings(const std::string& app, const std::string& section, const std::string& name,
-                        const std::string& value, int type, int dataLength = 0);
+    void SetRegSettings(const std::string& app, const std::string& section,
+                        const std::string& name, const std::string& value, int type,
+                        int dataLength = 0);
     void SetRegUserSettings(const std::string& app, const std::string& section,
                             const std::string& name, const std::string& value, int type,
                             int dataLength = 0);
