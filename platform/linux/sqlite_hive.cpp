@@ -97,7 +97,7 @@ SqliteHive::SqliteHive(std::string path) : m_path(std::move(path)) {
     std::string why;
     std::error_code ec;
     const fs::path parent = fs::path(m_path).parent_path();
-    if (!parent.empty() && !fs::exists(parent, ec))
+    if (!parent.empty() && !fs::is_directory(parent, ec))
         fs::create_directories(parent, ec);
     if (ec) {
         why = "cannot create the folder " + parent.string() + ": " + ec.message();
