@@ -242,7 +242,8 @@ TEST(Constants, ABadValueCostsOnlyThatField) {
     EXPECT_EQ(c.wksnHeartBeatCheck, 30);
     EXPECT_EQ(c.wksnShutdownDelay, 7);
     EXPECT_DOUBLE_EQ(c.wksnSessionExpiryTime, 2.5 / 1440);
-    EXPECT_NE(f.logText().find("Key: wksnHeartBeatCheck: #13 | Type mismatch: \"thirty\""),
+    EXPECT_NE(f.logText().find("modFunctions.subGetConstWksnError - Headding: Constants - Key: "
+                               "wksnHeartBeatCheck: #13 | Type mismatch: \"thirty\""),
               std::string::npos)
         << f.logText();
 }
