@@ -183,10 +183,7 @@ RegVariant SettingsStore::getReg(Hive& hive, const char* proc, const std::string
         }
     } catch (const std::exception& e) {
         m_log.subLogError(
-            std::string(kIniModule) + proc + "Error - Headding: " + section + " - Key: " + name,
-            dynamic_cast<const TlvError*>(&e) ? static_cast<const TlvError&>(e).number()
-                                              : kErrInvalidCall,
-            e.what());
+            std::string(kIniModule) + proc + "Error - Headding: " + section + " - Key: " + name, e);
         return dflt;
     }
 }
@@ -225,10 +222,7 @@ void SettingsStore::setReg(Hive& hive, const char* proc, const std::string& app,
     } catch (const std::exception& e) {
         m_log.subLogError(std::string(kIniModule) + proc + "Error - Headding: " + section +
                               " - Key: " + name + " - Value: " + value,
-                          dynamic_cast<const TlvError*>(&e)
-                              ? static_cast<const TlvError&>(e).number()
-                              : kErrInvalidCall,
-                          e.what());
+                          e);
     }
 }
 
@@ -354,11 +348,7 @@ int SettingsStore::funInitSettings(int target) {
         SetRegSettings(kSettingsAppName, "General", "Current Settings Version",
                        std::to_string(version), REG_SZ);
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "funInitSettingsError",
-                          dynamic_cast<const TlvError*>(&e)
-                              ? static_cast<const TlvError&>(e).number()
-                              : kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "funInitSettingsError", e);
     }
     return version;
 }
@@ -394,8 +384,7 @@ int SettingsStore::funSettingsUpgradeSteps(int version) {
             break;
         }
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "funSettingsUpgradeStepsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "funSettingsUpgradeStepsError", e);
     }
     return version + 1;
 }
@@ -453,7 +442,7 @@ void SettingsStore::subGetConstWksn(ConstWksn& c) {
         c.wksnShutdownDelay = i32("wksnShutdownDelay", d.wksnShutdownDelay);
         c.wksnRegistryFlushInterval = i32("wksnRegistryFlushInterval", d.wksnRegistryFlushInterval);
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subGetConstWksnError", kErrInvalidCall, e.what());
+        m_log.subLogError(std::string(kModule) + "subGetConstWksnError", e);
     }
 }
 
@@ -488,7 +477,7 @@ void SettingsStore::subSetConstWksn(const ConstWksn& c) {
         num("wksnShutdownDelay", c.wksnShutdownDelay);
         num("wksnRegistryFlushInterval", c.wksnRegistryFlushInterval);
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subSetConstWksnError", kErrInvalidCall, e.what());
+        m_log.subLogError(std::string(kModule) + "subSetConstWksnError", e);
     }
 }
 
@@ -567,8 +556,7 @@ void SettingsStore::subGetSystemSettings(SystemSettings& s, const ConstWksn&) {
         // A fresh installation offers start at logon switched on.
         s.startAtLogon = m_autostart.isEnabled() || s.configWizardMachine == 0;
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subGetSystemSettingsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "subGetSystemSettingsError", e);
     }
 }
 
@@ -603,8 +591,7 @@ void SettingsStore::subSetSystemSettings(const SystemSettings& s, const ConstWks
                               kErrPathAccess, m_autostart.lastError());
         }
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subSetSystemSettingsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "subSetSystemSettingsError", e);
     }
 }
 
@@ -618,8 +605,7 @@ void SettingsStore::subGetUserSettings(UserSettings& u, int screenWidthTwips,
             clampInt(userNumber("subGetUserSettings", "Main window position", "Left",
                                 (static_cast<int64_t>(screenWidthTwips) - 4740) / 2, REG_SZ));
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subGetUserSettingsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "subGetUserSettingsError", e);
     }
 }
 

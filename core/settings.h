@@ -138,7 +138,8 @@ public:
     // RegFlushKey of the machine hive (and the user hive).
     void RegFlushKey();
 
-    // Returns the settings version reached (the version found when it cannot be read).
+    // Returns the settings version reached; 0 when the stored version is not a number (then
+    // nothing is converted or written).
     int funInitSettings(int target);
     int funSettingsUpgradeSteps(int version);
     void subGetConstWksn(ConstWksn& c);
