@@ -63,12 +63,50 @@ static std::string fallbackLogPath(const RuntimeLayout& layout) {
     return joinPath(layout.dataFolder, std::string(kExeName) + ".log");
 }
 
+// The session clock's view of the client.
+class Client::ClockHost : public SessionClockHost {
+public:
+    explicit ClockHost(Client& c) : m_c(c) {}
+    int workstationState() const override { return m_c.m_state; }
+    int previousState() const override { return m_c.m_previousState; }
+    int sessionType() const override { return m_c.m_sessionType; }
+    void subForceUpdate() override { m_c.call(m_c.m_hooks.subForceUpdate); }
+    void enterNoMoreCredit() override {
+        m_c.m_previousState = m_c.m_state;
+        m_c.m_state = kStateNoCredit;
+        m_c.subShowBlockScreen();
+    }
+    void lockForClockChange() override {
+        if (m_c.funLockSession())
+            m_c.subShowBlockScreen();
+    }
+    void funUnPauseSession() override { m_c.funUnPauseSession(); }
+    void requestServerDate() override { m_c.call(m_c.m_hooks.requestServerDate); }
+    void subShowMsgBox(const std::string& text) override {
+        if (m_c.m_hooks.subShowMsgBox)
+            m_c.m_hooks.subShowMsgBox(text, false, false, MsgAction::Empty);
+        else
+            m_c.m_log.trace("message box: " + text);
+    }
+    void setStatusTexts(const StatusTexts& texts) override {
+        if (m_c.m_hooks.setStatusTexts)
+            m_c.m_hooks.setStatusTexts(texts);
+    }
+    std::string funLoadResString(int id) const override { return m_c.m_loc.funLoadResString(id); }
+
+private:
+    Client& m_c;
+};
+
 Client::Client(const ClientPorts& ports)
     : m_ports(ports), m_log(ports.clock, fallbackLogPath(ports.layout)),
       m_loc(ports.langPacks, m_log, kExeName),
       m_store(std::make_unique<SettingsStore>(ports.machineHive, ports.userHive, m_log,
                                               ports.systemInfo, ports.layout,
-                                              builtinString(10005))) {
+                                              builtinString(10005))),
+      m_clockHost(std::make_unique<ClockHost>(*this)),
+      m_sessionClock(std::make_unique<SessionClock>(ports.clock, ports.scheduler, m_log,
+                                                    *m_clockHost)) {
     Scheduler& s = ports.scheduler;
     auto make = [&s](int64_t interval, std::function<void()> fn) {
         auto t = s.createTimer(std::move(fn));
@@ -79,7 +117,6 @@ Client::Client(const ClientPorts& ports)
     m_tmrActivateClient->setSingleShot(true);
     m_tmrSrvCnxStatus = make(500, [this] { call(m_hooks.tmrSrvCnxStatus_Timer); });
     m_tmrWksnStatus = make(500, [this] { call(m_hooks.tmrWksnStatus_Timer); });
-    m_tmrSessionStatus = make(100, [this] { call(m_hooks.tmrSessionStatus_Timer); });
     m_tmrURLspy = make(500, [this] { call(m_hooks.tmrURLspy_Timer); });
     m_tmrAppKiller = make(10000, [this] { call(m_hooks.tmrAppKiller_Timer); });
     m_tmrActiveTrayIcon = make(1000, [this] { tmrActiveTrayIcon_Timer(); });
@@ -219,8 +256,8 @@ void Client::subInitApp() {
 
 void Client::subUserInit() {
     try {
-        m_session = SessionRecord{};
-        m_session.startUtcMs = m_ports.clock.utcMs();
+        m_sessionClock->clear();
+        m_userInitUtcMs = m_ports.clock.utcMs();
         m_state = m_sys.defaultState;
         m_previousState = m_sys.defaultState;
         call(m_hooks.subUserInit);
@@ -276,9 +313,10 @@ bool Client::funShutdownApplication(bool endProcess) {
                 forms.unload(f);
         // The timers stop even when the main form never loaded: nothing may tick afterwards.
         for (Timer* t : {m_tmrActivateClient.get(), m_tmrAppKiller.get(),
-                         m_tmrSessionStatus.get(), m_tmrSrvCnxStatus.get(), m_tmrURLspy.get(),
+                         m_tmrSrvCnxStatus.get(), m_tmrURLspy.get(),
                          m_tmrWksnStatus.get(), m_tmrActiveTrayIcon.get(), m_startDelay.get()})
             t->setEnabled(false);
+        m_sessionClock->setEnabled(false);
         if (forms.isLoaded(FormId::frmMain)) {
             call(m_hooks.closeSockets);
             forms.unload(FormId::frmMain);

@@ -3,6 +3,7 @@
 #include "core/localization.h"
 #include "core/log.h"
 #include "core/messages.h"
+#include "core/session_clock.h"
 #include "core/settings.h"
 
 #include <cstdint>
@@ -94,23 +95,32 @@ struct ClientPorts {
     LangPackStore& langPacks;
 };
 
+// The buttons and actions of the program's own message box.
+enum class MsgAction {
+    Empty,          // clsActionEmpty
+    PauseSession,   // clsActionPauseSession
+    UnPauseSession, // clsActionUnPauseSession
+    CloseSession,   // clsActionCloseSession
+    Connected,      // clsActionConnected
+    Disconnected,   // clsActionDisconnected
+};
+
 // What the server link, the session clock and the workstation control plug in. Empty slots
 // do nothing.
 struct ClientHooks {
     std::function<void()> tmrSrvCnxStatus_Timer; // connection supervision (500 ms)
     std::function<void()> tmrWksnStatus_Timer;   // state report, heartbeat, snapshot (500 ms)
-    std::function<void()> tmrSessionStatus_Timer; // session clock (100 ms)
     std::function<void()> tmrURLspy_Timer;       // browser URL report (500 ms)
     std::function<void()> tmrAppKiller_Timer;    // forbidden applications (10000 ms)
     std::function<void()> newBrowserList;        // fresh browser list at session start
     std::function<void()> closeSockets;          // wskFindServer and wskCli
     std::function<bool()> serverLinkUp;          // recharge button of the no-credit screen
     std::function<void()> subUserInit;           // the rest of the session record
-};
-
-// The minimal session record kept until the session clock takes it over.
-struct SessionRecord {
-    int64_t startUtcMs = 0; // when subUserInit ran
+    std::function<void()> subForceUpdate;        // immediate report of exhausted credit
+    std::function<void()> requestServerDate;     // "%$&######ServerDate#" after a clock change
+    std::function<void(const StatusTexts&)> setStatusTexts; // labels of the status windows
+    // The program's message box (text, Yes/No, No default, action); OK only when not yesNo.
+    std::function<void(const std::string&, bool yesNo, bool noDefault, MsgAction)> subShowMsgBox;
 };
 
 // The client object: owns the state, the log, the settings, the texts, the timers and the flags.
@@ -169,7 +179,10 @@ public:
     bool& sessionStartBatchEnabled() { return m_startBatch; }
     bool& sessionEndBatchEnabled() { return m_endBatch; }
     double sessionExpiryCountdown() const { return m_sessionExpiryCountdown; }
-    SessionRecord& session() { return m_session; }
+    SessionClock& sessionClock() { return *m_sessionClock; }
+    int64_t userInitUtcMs() const { return m_userInitUtcMs; }
+    // The Yes (button 1) or No (button 2) procedure of an action.
+    void subExecuteCommandButton(MsgAction action, int button);
 
     CommandLine& flags() { return m_flags; }
     ConstWksn& constants() { return m_const; }
@@ -186,7 +199,6 @@ public:
     Timer& tmrActivateClient() { return *m_tmrActivateClient; }
     Timer& tmrSrvCnxStatus() { return *m_tmrSrvCnxStatus; }
     Timer& tmrWksnStatus() { return *m_tmrWksnStatus; }
-    Timer& tmrSessionStatus() { return *m_tmrSessionStatus; }
     Timer& tmrURLspy() { return *m_tmrURLspy; }
     Timer& tmrAppKiller() { return *m_tmrAppKiller; }
     Timer& tmrActiveTrayIcon() { return *m_tmrActiveTrayIcon; }
@@ -214,7 +226,10 @@ private:
     UserSettings m_userSettings;
     CommandLine m_flags;
     ClientHooks m_hooks;
-    SessionRecord m_session;
+    class ClockHost;
+    std::unique_ptr<ClockHost> m_clockHost;
+    std::unique_ptr<SessionClock> m_sessionClock;
+    int64_t m_userInitUtcMs = 0;
     DisplayKind m_display = DisplayKind::X11;
 
     int m_state = kStateNone;
@@ -237,7 +252,6 @@ private:
     std::unique_ptr<Timer> m_tmrActivateClient;
     std::unique_ptr<Timer> m_tmrSrvCnxStatus;
     std::unique_ptr<Timer> m_tmrWksnStatus;
-    std::unique_ptr<Timer> m_tmrSessionStatus;
     std::unique_ptr<Timer> m_tmrURLspy;
     std::unique_ptr<Timer> m_tmrAppKiller;
     std::unique_ptr<Timer> m_tmrActiveTrayIcon;

@@ -97,9 +97,9 @@ void Client::subDisableWksn(const std::string& reason) {
         call(m_hooks.closeSockets);
         // tmrActivateClient too: once it fired it would start the connection supervision again.
         for (Timer* t : {m_tmrActivateClient.get(), m_tmrSrvCnxStatus.get(),
-                         m_tmrAppKiller.get(), m_tmrWksnStatus.get(), m_tmrSessionStatus.get(),
-                         m_tmrURLspy.get()})
+                         m_tmrAppKiller.get(), m_tmrWksnStatus.get(), m_tmrURLspy.get()})
             t->setEnabled(false);
+        m_sessionClock->setEnabled(false);
         m_ports.forms.showMainDisabled(m_loc.funLoadResString(10260));
         funMsg(kMsgDisabled, reason);
     } catch (const std::exception& e) {
@@ -119,8 +119,8 @@ bool Client::funStartSession() {
             m_tmrAppKiller->setEnabled(true);
         }
         call(m_hooks.newBrowserList);
-        call(m_hooks.tmrSessionStatus_Timer);
-        m_tmrSessionStatus->setEnabled(true);
+        m_sessionClock->tmrSessionStatus_Timer();
+        m_sessionClock->setEnabled(true);
         m_tmrURLspy->setEnabled(true);
         m_ports.cleanup.subSessionCleanup();
         if (!m_flags.noKill)
@@ -141,9 +141,9 @@ bool Client::funStartSession() {
 bool Client::funStopSession(bool noReboot) {
     try {
         // Final times and the final report to the server.
-        call(m_hooks.tmrSessionStatus_Timer);
+        m_sessionClock->tmrSessionStatus_Timer();
         call(m_hooks.tmrWksnStatus_Timer);
-        m_tmrSessionStatus->setEnabled(false);
+        m_sessionClock->setEnabled(false);
         m_tmrURLspy->setEnabled(false);
         m_tmrAppKiller->setEnabled(false);
         if (m_ports.forms.isLoaded(FormId::frmBlock))
@@ -317,6 +317,50 @@ void Client::subUnblock() {
             lockdownSwitches(true);
     } catch (const std::exception& e) {
         m_log.subLogError(ctx("subUnblock"), e);
+    }
+}
+
+void Client::subExecuteCommandButton(MsgAction action, int button) {
+    try {
+        switch (action) {
+        case MsgAction::Empty:
+            break;
+        case MsgAction::PauseSession:
+            if (button == 1 && funPauseSession())
+                subShowBlockScreen();
+            break;
+        case MsgAction::UnPauseSession:
+            if (button == 1)
+                funUnPauseSession();
+            break;
+        case MsgAction::CloseSession:
+            if (button == 1) {
+                funStopSession(false);
+                subShowBlockScreen();
+            }
+            break;
+        case MsgAction::Connected:
+            if (button == 1) {
+                m_previousState = m_state;
+                m_state = kStateConnected;
+                m_tmrAppKiller->setEnabled(false);
+            } else {
+                m_ports.status.setConnectedOption(false);
+            }
+            break;
+        case MsgAction::Disconnected:
+            if (button == 1) {
+                m_previousState = m_state;
+                m_state = kStateDisconnected;
+                m_ports.apps.subKillApps();
+                m_tmrAppKiller->setEnabled(true);
+            } else {
+                m_ports.status.setConnectedOption(true);
+            }
+            break;
+        }
+    } catch (const std::exception& e) {
+        m_log.subLogError("clsAction.subExecuteCommandButtonError", e);
     }
 }
 
