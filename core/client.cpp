@@ -102,11 +102,11 @@ Client::Client(const ClientPorts& ports)
     : m_ports(ports), m_log(ports.clock, fallbackLogPath(ports.layout)),
       m_loc(ports.langPacks, m_log, kExeName),
       m_store(std::make_unique<SettingsStore>(ports.machineHive, ports.userHive, m_log,
-                                              ports.systemInfo, ports.layout,
-                                              builtinString(10005))),
+                                              ports.systemInfo, ports.layout, ports.autostart,
+                                              builtinString(kStrPasswordKey))),
       m_clockHost(std::make_unique<ClockHost>(*this)),
-      m_sessionClock(std::make_unique<SessionClock>(ports.clock, ports.scheduler, m_log,
-                                                    *m_clockHost)) {
+      m_sessionClock(
+          std::make_unique<SessionClock>(ports.clock, ports.scheduler, m_log, *m_clockHost)) {
     Scheduler& s = ports.scheduler;
     auto make = [&s](int64_t interval, std::function<void()> fn) {
         auto t = s.createTimer(std::move(fn));
@@ -162,8 +162,8 @@ void Client::mainAfterStartDelay() {
     try {
         m_mainStep = "Load forms";
         trace(m_mainStep);
-        for (FormId f : {FormId::frmMain, FormId::frmStatus, FormId::frmSmallStatus,
-                         FormId::frmMicroStatus})
+        for (FormId f :
+             {FormId::frmMain, FormId::frmStatus, FormId::frmSmallStatus, FormId::frmMicroStatus})
             m_ports.forms.load(f);
 
         m_mainStep = "Check platform";
@@ -307,14 +307,14 @@ bool Client::funShutdownApplication(bool endProcess) {
             forms.unload(FormId::frmMsgBox);
             m_msgBoxShown = false;
         }
-        for (FormId f : {FormId::frmSmallStatus, FormId::frmMicroStatus, FormId::frmStatus,
-                         FormId::frmBlock})
+        for (FormId f :
+             {FormId::frmSmallStatus, FormId::frmMicroStatus, FormId::frmStatus, FormId::frmBlock})
             if (forms.isLoaded(f))
                 forms.unload(f);
         // The timers stop even when the main form never loaded: nothing may tick afterwards.
-        for (Timer* t : {m_tmrActivateClient.get(), m_tmrAppKiller.get(),
-                         m_tmrSrvCnxStatus.get(), m_tmrURLspy.get(),
-                         m_tmrWksnStatus.get(), m_tmrActiveTrayIcon.get(), m_startDelay.get()})
+        for (Timer* t : {m_tmrActivateClient.get(), m_tmrAppKiller.get(), m_tmrSrvCnxStatus.get(),
+                         m_tmrURLspy.get(), m_tmrWksnStatus.get(), m_tmrActiveTrayIcon.get(),
+                         m_startDelay.get()})
             t->setEnabled(false);
         m_sessionClock->setEnabled(false);
         if (forms.isLoaded(FormId::frmMain)) {
@@ -342,11 +342,10 @@ void Client::subShutdown(int exitFlags, const std::string& question) {
         if (!question.empty() && funMsg(kMsgShutdownQuestion, question) != MsgAnswer::Yes)
             return;
         funShutdownApplication(false);
-        m_shutdownDelay = m_ports.scheduler.createTimer(
-            [this, exitFlags] { shutdownAfterDelay(exitFlags); });
+        m_shutdownDelay =
+            m_ports.scheduler.createTimer([this, exitFlags] { shutdownAfterDelay(exitFlags); });
         m_shutdownDelay->setSingleShot(true);
-        m_shutdownDelay->start(static_cast<int64_t>(std::max(0, m_const.wksnShutdownDelay)) *
-                               1000);
+        m_shutdownDelay->start(static_cast<int64_t>(std::max(0, m_const.wksnShutdownDelay)) * 1000);
     } catch (const std::exception& e) {
         m_log.subLogError("modFunctions.subShutdownError", e);
     }

@@ -15,6 +15,7 @@
 namespace tlv {
 
 class AppClosingPort;
+class Autostart;
 class BatchPort;
 class CleanupPort;
 class Clock;
@@ -93,6 +94,7 @@ struct ClientPorts {
     InstanceLock& instanceLock;
     ProcessExit& processExit;
     LangPackStore& langPacks;
+    Autostart& autostart;
 };
 
 // The buttons and actions of the program's own message box.

@@ -12,17 +12,27 @@ namespace tlv {
 
 std::string lcidLanguageSuffix(uint32_t lcid) {
     switch (lcid) {
-    case 1031: case 2055: case 3079: case 4103: case 5127:
+    case 1031:
+    case 2055:
+    case 3079:
+    case 4103:
+    case 5127:
         return "_de";
     case 1032:
         return "_el";
-    case 1036: case 2060: case 3084: case 4108: case 5132: case 6156:
+    case 1036:
+    case 2060:
+    case 3084:
+    case 4108:
+    case 5132:
+    case 6156:
         return "_fr";
     case 1038:
         return "_hu";
     case 1040:
         return "_it";
-    case 1043: case 2067:
+    case 1043:
+    case 2067:
         return "_nl";
     case 1046:
         return "_br";
@@ -64,8 +74,8 @@ std::string expandMarkup(std::string text, const std::string& insert1, const std
 }
 
 Localization::Localization(LangPackStore& packs, Logger& log, std::string exeBaseName)
-    : m_packs(packs), m_log(log), m_exeBase(std::move(exeBaseName)),
-      m_builtin(m_exeBase + "_en"), m_current(m_builtin), m_default(m_builtin) {}
+    : m_packs(packs), m_log(log), m_exeBase(std::move(exeBaseName)), m_builtin(m_exeBase + "_en"),
+      m_current(m_builtin), m_default(m_builtin) {}
 
 std::string Localization::lookup(const std::string& language, int32_t id, const char* context,
                                  const std::string& i1, const std::string& i2,
@@ -82,8 +92,8 @@ std::string Localization::lookup(const std::string& language, int32_t id, const 
         if (text.empty()) {
             const char* builtin = builtinString(id);
             if (!builtin)
-                throw TlvError(326, "Resource with identifier '" + std::to_string(id) +
-                                        "' not found");
+                throw TlvError(326,
+                               "Resource with identifier '" + std::to_string(id) + "' not found");
             text = builtin;
         }
         return expandMarkup(std::move(text), i1, i2, i3, i4);
@@ -94,8 +104,7 @@ std::string Localization::lookup(const std::string& language, int32_t id, const 
 }
 
 std::string Localization::funLoadResString(int32_t id, const std::string& insert1,
-                                           const std::string& insert2,
-                                           const std::string& insert3,
+                                           const std::string& insert2, const std::string& insert3,
                                            const std::string& insert4) {
     return lookup(m_current, id, "modFunctions.funLoadResStringError", insert1, insert2, insert3,
                   insert4);

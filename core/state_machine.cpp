@@ -19,7 +19,9 @@ namespace tlv {
 namespace {
 constexpr const char* kCtx = "modFunctions.";
 
-std::string ctx(const char* proc) { return std::string(kCtx) + proc + "Error"; }
+std::string ctx(const char* proc) {
+    return std::string(kCtx) + proc + "Error";
+}
 } // namespace
 
 bool Client::guardDialogs() const {
@@ -96,8 +98,8 @@ void Client::subDisableWksn(const std::string& reason) {
         subDeactivate();
         call(m_hooks.closeSockets);
         // tmrActivateClient too: once it fired it would start the connection supervision again.
-        for (Timer* t : {m_tmrActivateClient.get(), m_tmrSrvCnxStatus.get(),
-                         m_tmrAppKiller.get(), m_tmrWksnStatus.get(), m_tmrURLspy.get()})
+        for (Timer* t : {m_tmrActivateClient.get(), m_tmrSrvCnxStatus.get(), m_tmrAppKiller.get(),
+                         m_tmrWksnStatus.get(), m_tmrURLspy.get()})
             t->setEnabled(false);
         m_sessionClock->setEnabled(false);
         m_ports.forms.showMainDisabled(m_loc.funLoadResString(10260));
@@ -184,9 +186,15 @@ bool Client::pauseTo(int target, const char* proc) {
     }
 }
 
-bool Client::funPauseSession() { return pauseTo(kStatePaused, "funPauseSession"); }
-bool Client::funLockSession() { return pauseTo(kStatePausedLocked, "funLockSession"); }
-bool Client::funFollowSession() { return pauseTo(kStateFollowServer, "funFollowSession"); }
+bool Client::funPauseSession() {
+    return pauseTo(kStatePaused, "funPauseSession");
+}
+bool Client::funLockSession() {
+    return pauseTo(kStatePausedLocked, "funLockSession");
+}
+bool Client::funFollowSession() {
+    return pauseTo(kStateFollowServer, "funFollowSession");
+}
 
 bool Client::funUnPauseSession() {
     try {

@@ -10,6 +10,10 @@ struct StringEntry {
     const char* text;
 };
 
+// The fixed text that scrambles the stored deactivation password: never change it, or the
+// stored passwords no longer read back.
+constexpr int32_t kStrPasswordKey = 10005;
+
 // Ids of the texts the Linux client adds to the table (above the classic range).
 enum : int32_t {
     kStrWaylandRefused = 10364,

@@ -30,21 +30,28 @@ enum class BlockFocus { None, LoginControls, UnPause, ReCnx };
 struct BlockScreenView {
     int state = 0;
     BlockControls controls = BlockControls::None;
-    bool followServer = false;   // state 11: only fraFollowServer is visible
-    std::string messageFile;     // empty: no message document
+    bool followServer = false;       // state 11: only fraFollowServer is visible
+    std::string messageFile;         // empty: no message document
     bool resetSessionChoice = false; // state 2: mode preselected, card number box emptied
-    bool connectedMode = true;   // state 2: optConnected, else optDisconnected
-    bool hideCardNumber = false; // "*" for every character
+    bool connectedMode = true;       // state 2: optConnected, else optDisconnected
+    bool hideCardNumber = false;     // "*" for every character
     std::string logoPath;
-    bool topmost = true;         // not under "-t"
-    bool rechargeEnabled = false; // state 8: cmdReCnx only while the server link is up
+    bool topmost = true;              // not under "-t"
+    bool rechargeEnabled = false;     // state 8: cmdReCnx only while the server link is up
     bool startCloseCountdown = false; // state 8: frmBlock's tmrCloseSession
     BlockFocus focus = BlockFocus::None;
     bool operator==(const BlockScreenView&) const = default;
 };
 
 // The lock-screen preselection of the session type (Default Usage).
-enum class UsageSelection { Nothing, SelectClient, SelectSelfService, SelectCard, ClearAll, HideChoice };
+enum class UsageSelection {
+    Nothing,
+    SelectClient,
+    SelectSelfService,
+    SelectCard,
+    ClearAll,
+    HideChoice
+};
 enum class LockOption { SelfService, Card, Client };
 
 // The standard message box of funMsg.

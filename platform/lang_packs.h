@@ -10,10 +10,10 @@ namespace tlv {
 
 // One parsed language pack.
 struct LangPack {
-    std::string nativeName;  // X-Native-Name
-    std::string westernName; // X-Western-Name
-    std::string translator;  // X-Translator
-    int charset = 0;         // X-Charset
+    std::string nativeName;               // X-Native-Name
+    std::string westernName;              // X-Western-Name
+    std::string translator;               // X-Translator
+    int charset = 0;                      // X-Charset
     std::map<int32_t, std::string> texts; // by string id; untranslated ids are absent
 
     // Empty when the pack has no text for the id.

@@ -84,6 +84,8 @@ void FakeLangPacks::add(const std::string& name, LangPack pack) {
     m_packs.emplace_back(name, std::make_shared<const LangPack>(std::move(pack)));
 }
 
-void FakeLangPacks::addBroken(const std::string& name) { m_packs.emplace_back(name, nullptr); }
+void FakeLangPacks::addBroken(const std::string& name) {
+    m_packs.emplace_back(name, nullptr);
+}
 
 } // namespace tlv

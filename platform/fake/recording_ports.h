@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/app_closing_port.h"
+#include "platform/autostart.h"
 #include "platform/batch_port.h"
 #include "platform/cleanup_port.h"
 #include "platform/forms_port.h"
@@ -11,6 +12,7 @@
 #include "platform/shell_lockdown.h"
 #include "platform/sound_mute.h"
 #include "platform/status_port.h"
+#include "platform/system_info.h"
 #include "platform/tray_port.h"
 
 #include <functional>
@@ -68,9 +70,13 @@ public:
     bool lockOptionEnabled(LockOption o) const override { return m_disabledOptions.count(o) == 0; }
     void applyDefaultUsage(UsageSelection s) override;
     void stopCloseSessionCountdown() override { m_log.add("stop tmrCloseSession"); }
-    void showMain(bool topmost) override { m_log.add(topmost ? "show frmMain topmost" : "show frmMain"); }
+    void showMain(bool topmost) override {
+        m_log.add(topmost ? "show frmMain topmost" : "show frmMain");
+    }
     void fitMainToControls() override { m_log.add("fit frmMain"); }
-    void showMainDisabled(const std::string& text) override { m_log.add("disabled frmMain " + text); }
+    void showMainDisabled(const std::string& text) override {
+        m_log.add("disabled frmMain " + text);
+    }
     void showAboutSplash(bool overMain) override;
     void showSetupWizardModal() override;
     MsgAnswer showStandardMessage(const std::string& text, const std::string& title,
@@ -93,7 +99,9 @@ class FakeStatus : public StatusPort {
 public:
     explicit FakeStatus(CallLog& log) : m_log(log) {}
     void prepareForSession(int t) override { m_log.add("status prepare " + std::to_string(t)); }
-    void setConnectedOption(bool c) override { m_log.add(c ? "status connected" : "status disconnected"); }
+    void setConnectedOption(bool c) override {
+        m_log.add(c ? "status connected" : "status disconnected");
+    }
     void subShowStatus() override { m_log.add("subShowStatus"); }
     bool funHideStatusWindows() override {
         m_log.add("funHideStatusWindows");
@@ -195,6 +203,28 @@ private:
     std::set<std::string> m_reported;
 };
 
+class MemoryAutostart : public Autostart {
+public:
+    bool isEnabled() const override { return on; }
+    bool enable(const std::string&) override { return on = true; }
+    bool disable() override {
+        on = false;
+        return true;
+    }
+    std::string lastError() const override { return {}; }
+    bool on = false;
+};
+
+class FixedSystemInfo : public SystemInfo {
+public:
+    std::string userName() const override { return user; }
+    std::string computerName() const override { return computer; }
+    uint32_t localeLcid() const override { return lcid; }
+    std::string user = "customer";
+    std::string computer = "wksn-01";
+    uint32_t lcid = 1033;
+};
+
 // Every recording fake, wired to one call log.
 struct FakePorts {
     CallLog calls;
@@ -210,6 +240,8 @@ struct FakePorts {
     FakeInstanceLock instanceLock;
     FakeProcessExit processExit{calls};
     FakeLangPacks langPacks;
+    MemoryAutostart autostart;
+    FixedSystemInfo systemInfo;
 };
 
 } // namespace tlv

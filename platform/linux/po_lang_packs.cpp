@@ -41,8 +41,8 @@ void note(int severity, const char* filename, size_t lineno, const char* text) {
     t_parse->firstError = where + ": " + (text ? text : "error");
 }
 
-void onXerror(int severity, po_message_t, const char* filename, size_t lineno, size_t,
-              int, const char* text) {
+void onXerror(int severity, po_message_t, const char* filename, size_t lineno, size_t, int,
+              const char* text) {
     note(severity, filename, lineno, text);
     if (severity == PO_SEVERITY_FATAL_ERROR && t_parse)
         std::longjmp(t_parse->jump, 1);
@@ -160,11 +160,11 @@ LangPackLookup PoLangPackStore::find(const std::string& languageName) {
     const std::string path = pathFor(languageName);
     if (path.empty())
         return {};
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return {};
-    const int64_t mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                            st.st_mtim.tv_nsec;
+    const int64_t mtimeNs =
+        static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     auto& cached = m_cache[path];
     if (cached.size == static_cast<int64_t>(st.st_size) && cached.mtimeNs == mtimeNs)
         return {cached.pack, {}};

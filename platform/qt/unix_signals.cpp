@@ -31,7 +31,7 @@ UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers,
     m_notifier = std::make_unique<QSocketNotifier>(m_fds[0], QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readSignals(); });
     for (int s : m_signals) {
-        struct sigaction sa{};
+        struct sigaction sa {};
         sa.sa_handler = onUnixSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;
