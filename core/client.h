@@ -162,6 +162,10 @@ public:
     // Message file for the state ("Intro", "Blocked", ...); empty for states without one.
     std::string messageFileFor(int state);
 
+    // The server's default language ("_fr", charset): both languages change, every loaded
+    // form is re-localized, "Interface Language" and its charset are saved.
+    void subSetDefaultLanguage(const std::string& suffix, int charset);
+
     MsgAnswer funMsg(int number, const std::optional<std::string>& p1 = {},
                      const std::optional<std::string>& title = {});
 

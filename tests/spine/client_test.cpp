@@ -521,6 +521,24 @@ TEST(Actions, ModeChangesAndTheirNoButtons) {
     EXPECT_EQ(rig.c().state(), kStateActive);
 }
 
+TEST(Language, ServerDefaultLanguageIsSavedAndStartUpReadsIt) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    rig.c().texts().setCurrentLanguage("tlvcli_de", 0);
+    rig.c().subSetDefaultLanguage("_fr", 0);
+    EXPECT_EQ(rig.c().texts().currentLanguage(), "tlvcli_fr");
+    EXPECT_EQ(rig.c().texts().defaultLanguage(), "tlvcli_fr");
+    const std::string key = SettingsStore::keyPath(kSettingsAppName, "General");
+    EXPECT_EQ(rig.machine.get(key, "Interface Language"), RegValue::sz("tlvcli_fr"));
+
+    ClientRig fresh;
+    fresh.fake.systemInfo.lcid = 2055;
+    fresh.start();
+    EXPECT_EQ(fresh.c().texts().defaultLanguage(), "tlvcli_de") << "from the locale";
+    EXPECT_EQ(fresh.c().messageFileFor(kStateBlocked), fresh.layout.dataFolder + "/de_blocked.rtf");
+}
+
 TEST(Tray, BlinksBetweenTheTwoImages) {
     ClientRig rig;
     rig.setWizard(1, 1);
