@@ -679,6 +679,9 @@ TEST(Transitions, Table) {
         rig.calls().clear();
         r.trigger(rig.c());
         EXPECT_EQ(rig.c().state(), r.expectedState) << r.name;
+        if (r.startState != kStateSessionEnd) {
+            EXPECT_FALSE(rig.fake.calls.has("subRunSessionEndBatch")) << r.name;
+        }
         EXPECT_TRUE(inOrder(rig.calls(), r.calls)) << r.name << "\n"
                                                    << [&] {
                                                           std::string all;
