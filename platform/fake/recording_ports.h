@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/app_closing_port.h"
-#include "platform/fake/fake_autostart.h"
-#include "platform/fake/fake_system_info.h"
 #include "platform/batch_port.h"
 #include "platform/cleanup_port.h"
+#include "platform/fake/fake_autostart.h"
+#include "platform/fake/fake_system_info.h"
 #include "platform/forms_port.h"
 #include "platform/instance_lock.h"
 #include "platform/lang_packs.h"
@@ -106,6 +106,10 @@ public:
     bool funHideStatusWindows() override {
         m_log.add("funHideStatusWindows");
         return true;
+    }
+    void subSetCloseButtons(bool hideAll, bool noClose) override {
+        m_log.add(std::string("status close buttons ") + (hideAll ? "hide-all " : "") +
+                  (noClose ? "no-close" : "close"));
     }
 
 private:
