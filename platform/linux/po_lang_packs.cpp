@@ -184,7 +184,15 @@ LangPackLookup PoLangPackStore::find(const std::string& languageName) {
     const int64_t mtimeNs =
         static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     auto& cached = m_cache[path];
-    if (cached.size == static_cast<int64_t>(st.st_size) && cached.mtimeNs == mtimeNs)
+    const bool changed =
+        cached.size != static_cast<int64_t>(st.st_size) || cached.mtimeNs != mtimeNs;
+    // A rewrite within the time stamp's granularity keeps the stamp: a recent file is read
+    // again, but a failure is reported only once per change seen.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const bool recent =
+        static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec - mtimeNs < 2'000'000'000;
+    if (!changed && !recent)
         return {cached.pack, {}};
     LangPackLookup r;
     if (st.st_size > kMaxFileBytes)
@@ -194,6 +202,8 @@ LangPackLookup PoLangPackStore::find(const std::string& languageName) {
     cached.size = static_cast<int64_t>(st.st_size);
     cached.mtimeNs = mtimeNs;
     cached.pack = r.pack;
+    if (!changed)
+        r.error.clear();
     return r;
 }
 
