@@ -95,6 +95,11 @@ public:
     // Returns when the wizard is closed.
     virtual void showSetupWizardModal() = 0;
 
+    // The password dialogs of the main form's quit, deactivate and log-off commands.
+    virtual void subQuitPassword() {}
+    virtual void subDeactivationPassword() {}
+    virtual void subLogOffPassword() {}
+
     // The standard message box; returns the answer.
     virtual MsgAnswer showStandardMessage(const std::string& text, const std::string& title,
                                           const MsgBoxStyle& style) = 0;

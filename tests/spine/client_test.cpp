@@ -522,6 +522,27 @@ TEST(Actions, ModeChangesAndTheirNoButtons) {
     EXPECT_EQ(rig.c().state(), kStateActive);
 }
 
+TEST(MainForm, QuitAndDeactivateGoThroughThePasswordWhenOneIsSet) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    rig.c().settings().password = "secret";
+    rig.c().cmdQuit_Click();
+    rig.c().mnuDeactivate_Click();
+    EXPECT_TRUE(rig.fake.calls.has("subQuitPassword"));
+    EXPECT_TRUE(rig.fake.calls.has("subDeactivationPassword"));
+    EXPECT_FALSE(rig.fake.processExit.ended);
+    EXPECT_EQ(rig.c().state(), kStateActive);
+
+    rig.c().settings().password.clear();
+    rig.c().mnuDeactivate_Click();
+    EXPECT_EQ(rig.c().state(), kStateDeactivated);
+    rig.c().cmdActiver_Click();
+    EXPECT_EQ(rig.c().state(), kStateActive);
+    rig.c().cmdQuit_Click();
+    EXPECT_TRUE(rig.fake.processExit.ended);
+}
+
 TEST(Language, ServerDefaultLanguageIsSavedAndStartUpReadsIt) {
     ClientRig rig;
     rig.setWizard(1, 1);
