@@ -352,6 +352,27 @@ TEST(Session, RebootAfterAPrepaidSessionUnlessDebugOrNoReboot) {
     }
 }
 
+TEST(Session, ExhaustedCreditBlocksWithTheNoCreditScreen) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    rig.c().setSessionType(kSessionCard);
+    rig.c().setPreviousState(rig.c().state());
+    rig.c().setState(kStateConnected);
+    rig.c().sessionClock().onSessionOK(1.0 / 1440, 60000.0, 0); // one minute
+    rig.c().funStartSession();
+    bool forced = false;
+    rig.c().hooks().subForceUpdate = [&] { forced = true; };
+    rig.scheduler.advance(59'000);
+    EXPECT_EQ(rig.c().state(), kStateConnected);
+    rig.scheduler.advance(2'000);
+    EXPECT_EQ(rig.c().state(), kStateNoCredit);
+    EXPECT_EQ(rig.c().previousState(), kStateConnected);
+    EXPECT_TRUE(forced);
+    EXPECT_EQ(rig.fake.forms.lastView.controls, BlockControls::NoMoreCredit);
+    EXPECT_TRUE(rig.fake.calls.has("mute 1"));
+}
+
 TEST(Session, MuteOnlyWhenComingFromAnUnblockedState) {
     ClientRig rig;
     rig.setWizard(1, 1);
