@@ -40,6 +40,7 @@ struct BlockScreenView {
     bool rechargeEnabled = false;     // state 8: cmdReCnx only while the server link is up
     bool startCloseCountdown = false; // state 8: frmBlock's tmrCloseSession
     BlockFocus focus = BlockFocus::None;
+    bool sandbox = false; // the lock screen says that nothing is really locked
     bool operator==(const BlockScreenView&) const = default;
 };
 
