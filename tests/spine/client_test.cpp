@@ -582,6 +582,25 @@ TEST(Language, ServerDefaultLanguageIsSavedAndStartUpReadsIt) {
     EXPECT_EQ(fresh.c().messageFileFor(kStateBlocked), fresh.layout.dataFolder + "/de_blocked.rtf");
 }
 
+TEST(Language, ACustomersLanguageEndsWithTheSession) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    struct Form : Localizable {
+        int calls = 0;
+        void subLocalizeInterface() override { ++calls; }
+    } form;
+    rig.c().texts().registerForm(&form);
+    rig.c().texts().setCurrentLanguage("tlvcli_fr", 0);
+    rig.openSession(kSessionCard, kStateConnected);
+    EXPECT_EQ(rig.c().texts().currentLanguage(), "tlvcli_fr");
+    rig.c().funStopSession(false);
+    rig.c().subShowBlockScreen();
+    EXPECT_EQ(rig.c().texts().currentLanguage(), "tlvcli_en");
+    EXPECT_EQ(form.calls, 2);
+    rig.c().texts().unregisterForm(&form);
+}
+
 TEST(Tray, BlinksBetweenTheTwoImages) {
     ClientRig rig;
     rig.setWizard(1, 1);
