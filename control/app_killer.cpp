@@ -33,10 +33,7 @@ std::string killedAppsMessage(const std::function<std::string(int)>& resString) 
 AppKiller::AppKiller(ProcManager& procs, BrowserAccessibility& accessibility, Scheduler& scheduler,
                      Logger& log)
     : m_procs(procs), m_accessibility(accessibility), m_scheduler(scheduler), m_log(log),
-      m_timer(scheduler.createTimer([this] { tmrAppKiller_Timer(); })),
-      m_alive(std::make_shared<bool>(true)) {
-    m_timer->setInterval(kIntervalMs);
-}
+      m_alive(std::make_shared<bool>(true)) {}
 
 AppKiller::~AppKiller() {
     *m_alive = false;
@@ -62,22 +59,24 @@ void AppKiller::setForbiddenList(const std::string& starSeparated) {
     m_settings.forbidden = std::move(names);
 }
 
-void AppKiller::setAppKillerEnabled(bool enabled) {
-    m_timer->setEnabled(enabled);
+bool AppKiller::funCloseAllApps() {
+    closeAllApps({});
+    return true;
 }
-bool AppKiller::appKillerEnabled() const {
-    return m_timer->enabled();
+
+void AppKiller::subKillApps() {
+    killApps({});
 }
 
 void AppKiller::tmrAppKiller_Timer() {
     try {
-        subKillApps();
+        killApps({});
     } catch (const std::exception& e) {
         m_log.subLogError("frmMain.tmrAppKiller_TimerError", e);
     }
 }
 
-void AppKiller::funCloseAllApps(std::function<void()> done) {
+void AppKiller::closeAllApps(std::function<void()> done) {
     try {
         if (m_unloadMessageBox)
             m_unloadMessageBox();
@@ -94,7 +93,7 @@ void AppKiller::funCloseAllApps(std::function<void()> done) {
     }
 }
 
-void AppKiller::subKillApps(std::function<void()> done) {
+void AppKiller::killApps(std::function<void()> done) {
     // A pass still waiting for windows to close is not started twice.
     if (m_killRunning) {
         if (done)

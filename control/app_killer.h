@@ -3,6 +3,8 @@
 // The application killer: funCloseAllApps at the start and end of a session, and subKillApps
 // with tmrAppKiller during disconnected-mode sessions.
 
+#include "platform/app_closing_port.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,7 +17,6 @@ class BrowserAccessibility;
 class Logger;
 class ProcManager;
 class Scheduler;
-class Timer;
 
 // The forbidden programs, as the server sends them ("%$&######KilledApps#"); memory only.
 struct KilledAppsSettings {
@@ -35,10 +36,8 @@ std::vector<std::string> mozillaFamilyNames();
 // The customer's message after a killing pass: strings 10000 + 10186, a line break, 10187.
 std::string killedAppsMessage(const std::function<std::string(int)>& resString);
 
-class AppKiller {
+class AppKiller : public AppClosingPort {
 public:
-    static constexpr int64_t kIntervalMs = 10000;
-
     AppKiller(ProcManager& procs, BrowserAccessibility& accessibility, Scheduler& scheduler,
               Logger& log);
     ~AppKiller();
@@ -58,13 +57,14 @@ public:
     // Shows the customer killedAppsMessage in the program's own message box.
     void setShowKilledMessage(std::function<void()> fn) { m_showKilled = std::move(fn); }
 
+    // The port of the state machine: the closing goes on in timer ticks after the call.
+    bool funCloseAllApps() override;
+    void subKillApps() override;
     // done runs when every application was closed or terminated.
-    void funCloseAllApps(std::function<void()> done = {});
-    void subKillApps(std::function<void()> done = {});
+    void closeAllApps(std::function<void()> done);
+    void killApps(std::function<void()> done);
 
-    // tmrAppKiller: enabled for disconnected-mode sessions only.
-    void setAppKillerEnabled(bool enabled);
-    bool appKillerEnabled() const;
+    // The event of tmrAppKiller (the client's timer, enabled for disconnected-mode sessions).
     void tmrAppKiller_Timer();
 
 private:
@@ -75,7 +75,6 @@ private:
     BrowserAccessibility& m_accessibility;
     Scheduler& m_scheduler;
     Logger& m_log;
-    std::unique_ptr<Timer> m_timer;
     KilledAppsSettings m_settings;
     bool m_noKill = false;
     bool m_debug = false;

@@ -3,6 +3,8 @@
 // subSessionCleanup (the profile put back into a known state before each session) and the
 // session start and end batch hooks.
 
+#include "platform/batch_port.h"
+#include "platform/cleanup_port.h"
 #include "platform/hive.h"
 
 #include <cstdint>
@@ -87,27 +89,23 @@ std::vector<uint8_t> windowPlacementBytes(int screenWidth, int screenHeight);
 // size * percent / 100 rounded to the nearest integer, halves to the even neighbour.
 int64_t percentRoundedHalfEven(int64_t size, int64_t percent);
 
-class SessionCleanup {
+class SessionCleanup : public CleanupPort, public BatchPort {
 public:
     SessionCleanup(ProfileRegistry& registry, DesktopProfile& profile, WindowSystem& windows,
                    ProcessSpawner& spawner, Logger& log);
 
     // Setters for the server link.
     void setCleanupChoices(const CleanupChoices& c) { m_choices = c; }
-    void setRunStartBatch(int v) { m_runStart = v == 1; }
-    void setRunEndBatch(int v) { m_runEnd = v == 1; }
     void setBatchStyle(int v) { m_batchStyle = v; }
     const CleanupChoices& cleanupChoices() const { return m_choices; }
-    bool runStartBatch() const { return m_runStart; }
-    bool runEndBatch() const { return m_runEnd; }
     int batchStyle() const { return m_batchStyle; }
 
     void setContextProvider(std::function<SessionContext()> fn) { m_context = std::move(fn); }
 
-    void subSessionCleanup();
-    // Run the batch file whatever the choice; the callers test runStartBatch / runEndBatch.
-    void subRunSessionStartBatch();
-    void subRunSessionEndBatch();
+    void subSessionCleanup() override;
+    // The callers test the run start / run end batch choices.
+    void subRunSessionStartBatch() override;
+    void subRunSessionEndBatch() override;
 
 private:
     void runBatch(const char* file, const char* errorContext);
@@ -122,8 +120,6 @@ private:
     Logger& m_log;
     std::function<SessionContext()> m_context;
     CleanupChoices m_choices;
-    bool m_runStart = false;
-    bool m_runEnd = false;
     int m_batchStyle = 0;
 };
 

@@ -2,7 +2,6 @@
 
 #include "control/clsInetexplorer.h"
 #include "core/log.h"
-#include "platform/scheduler.h"
 
 namespace tlv {
 
@@ -31,21 +30,10 @@ bool isWatchedAddress(const std::string& url, const std::string& caption) {
     return url.find('/') != std::string::npos || url.rfind("\\\\", 0) == 0;
 }
 
-UrlSpy::UrlSpy(WindowSystem& windows, BrowserAccessibility& accessibility, Scheduler& scheduler,
-               Logger& log)
-    : m_windows(windows), m_accessibility(accessibility), m_log(log),
-      m_timer(scheduler.createTimer([this] { tmrURLspy_Timer(); })) {
-    m_timer->setInterval(kIntervalMs);
-}
+UrlSpy::UrlSpy(WindowSystem& windows, BrowserAccessibility& accessibility, Logger& log)
+    : m_windows(windows), m_accessibility(accessibility), m_log(log) {}
 
 UrlSpy::~UrlSpy() = default;
-
-void UrlSpy::setEnabled(bool enabled) {
-    m_timer->setEnabled(enabled);
-}
-bool UrlSpy::enabled() const {
-    return m_timer->enabled();
-}
 
 void UrlSpy::tmrURLspy_Timer() {
     try {

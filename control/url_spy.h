@@ -14,8 +14,6 @@ namespace tlv {
 
 class BrowserAccessibility;
 class Logger;
-class Scheduler;
-class Timer;
 class WindowSystem;
 
 // "%$&######SessionURL#" + handle + sep + caption + sep + url + sep + "%$&######MessageEnd#".
@@ -24,21 +22,15 @@ std::string buildSessionUrlMessage(uint64_t hWnd, const std::string& caption,
 
 class UrlSpy {
 public:
-    static constexpr int64_t kIntervalMs = 500;
     // Receives the whole message; the link sends it on the server socket (and drops it when
     // not connected).
     using ReportFn = std::function<void(const std::string& message)>;
 
-    UrlSpy(WindowSystem& windows, BrowserAccessibility& accessibility, Scheduler& scheduler,
-           Logger& log);
+    UrlSpy(WindowSystem& windows, BrowserAccessibility& accessibility, Logger& log);
     ~UrlSpy();
 
     void setReport(ReportFn fn) { m_report = std::move(fn); }
-    // funStartSession enables it; funStopSession, subDisableWksn, funShutdownApplication not.
-    void setEnabled(bool enabled);
-    bool enabled() const;
-
-    // One pass, as the timer runs it.
+    // One pass: the event of the client's tmrURLspy (500 ms, while a session runs).
     void tmrURLspy_Timer();
 
     // The remembered windows, by "key: " + handle.
@@ -50,7 +42,6 @@ private:
     WindowSystem& m_windows;
     BrowserAccessibility& m_accessibility;
     Logger& m_log;
-    std::unique_ptr<Timer> m_timer;
     ReportFn m_report;
     std::map<std::string, clsIEURL> m_remembered;
 };
