@@ -13,17 +13,16 @@ namespace tlv {
 bool matchesProgramName(const std::string& exeName, const std::string& programName) {
     if (exeName.empty() || programName.empty())
         return false;
-    const std::string exe = lowerAscii(exeName);
-    const std::string name = lowerAscii(programName);
-    if (exe == name)
-        return true;
-    constexpr std::string_view kExt = ".exe";
-    return name.size() > kExt.size() && name.ends_with(kExt) &&
-           exe == name.substr(0, name.size() - kExt.size());
+    // The Windows name of a Linux executable: "x" is the program "x.exe" (a wine program keeps
+    // its own name), so a name without its extension matches nothing, as on Windows.
+    std::string windowsName = lowerAscii(exeName);
+    if (!windowsName.ends_with(".exe"))
+        windowsName += ".exe";
+    return windowsName == lowerAscii(programName);
 }
 
 std::vector<std::string> mozillaFamilyNames() {
-    return {"mozilla.exe", "firefox.exe", "thunderbird.exe", "firefox-esr", "firefox-bin"};
+    return {"mozilla.exe", "firefox.exe", "thunderbird.exe", "firefox-esr.exe", "firefox-bin.exe"};
 }
 
 std::string killedAppsMessage(const std::function<std::string(int)>& resString) {

