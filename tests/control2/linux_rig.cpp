@@ -4,9 +4,14 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -84,6 +89,103 @@ void Child::kill() {
     if (m_pid > 0 && !m_exited) {
         ::kill(m_pid, SIGKILL);
         waitExit(5000);
+    }
+}
+
+std::vector<int> descendantsOf(int root) {
+    std::multimap<int, int> children;
+    if (DIR* d = ::opendir("/proc")) {
+        while (dirent* e = ::readdir(d)) {
+            const int pid = std::atoi(e->d_name);
+            if (pid <= 0)
+                continue;
+            std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+            std::string line;
+            std::getline(stat, line);
+            const auto close = line.rfind(')');
+            if (close == std::string::npos)
+                continue;
+            char state = 0;
+            int ppid = 0;
+            if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2)
+                children.emplace(ppid, pid);
+        }
+        ::closedir(d);
+    }
+    std::vector<int> out;
+    std::vector<int> todo{root};
+    while (!todo.empty()) {
+        const int p = todo.back();
+        todo.pop_back();
+        auto [b, e] = children.equal_range(p);
+        for (auto it = b; it != e; ++it) {
+            out.push_back(it->second);
+            todo.push_back(it->second);
+        }
+    }
+    return out;
+}
+
+namespace {
+void endTree(int pid) {
+    if (pid <= 0)
+        return;
+    const std::vector<int> below = descendantsOf(pid);
+    for (int p : below)
+        ::kill(p, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int p : below)
+        ::kill(p, SIGKILL);
+}
+} // namespace
+
+ProcessTree::ProcessTree(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& extraEnv)
+    : m_child(argv, extraEnv) {}
+
+ProcessTree::~ProcessTree() {
+    endTree(m_child.pid());
+    m_child.kill();
+}
+
+DbusSession::DbusSession() {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    m_pid = spawnWith({"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                       "--print-address=" + std::to_string(fds[1])},
+                      {}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    char buf[512];
+    while (m_pid > 0 && ::poll(&p, 1, 10000) > 0) {
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        m_address.append(buf, static_cast<size_t>(n));
+        if (m_address.find('\n') != std::string::npos)
+            break;
+    }
+    ::close(fds[0]);
+    while (!m_address.empty() && (m_address.back() == '\n' || m_address.back() == ' '))
+        m_address.pop_back();
+}
+
+DbusSession::~DbusSession() {
+    if (m_pid > 0) {
+        endTree(m_pid);
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 200 && ::waitpid(m_pid, &status, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (::waitpid(m_pid, &status, WNOHANG) == 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+        }
     }
 }
 

@@ -31,6 +31,34 @@ private:
     bool m_exited = false;
 };
 
+// A child with everything it starts in turn: ended together, each by its pid.
+class ProcessTree {
+public:
+    ProcessTree(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+    ~ProcessTree();
+    ProcessTree(const ProcessTree&) = delete;
+    ProcessTree& operator=(const ProcessTree&) = delete;
+    int pid() const { return m_child.pid(); }
+
+private:
+    Child m_child;
+};
+
+// The descendants of a process, deepest last.
+std::vector<int> descendantsOf(int pid);
+
+// A private D-Bus session bus.
+class DbusSession {
+public:
+    DbusSession();
+    ~DbusSession();
+    const std::string& address() const { return m_address; }
+
+private:
+    int m_pid = -1;
+    std::string m_address;
+};
+
 // Xvfb on a display number of its own choosing (-displayfd).
 class PrivateXvfb {
 public:
