@@ -15,7 +15,9 @@ namespace {
 
 using test::Child;
 
-bool executable(const std::string& p) { return std::filesystem::exists(p); }
+bool executable(const std::string& p) {
+    return std::filesystem::exists(p);
+}
 
 TEST(AtspiAccessibility, AddressFieldReadAndSetThroughTheTree) {
     const std::string launcher = "/usr/libexec/at-spi-bus-launcher";

@@ -6,6 +6,7 @@
 #include "platform/fake/fake_control_ports.h"
 #include "platform/fake/memory_hive.h"
 #include "platform/fake/virtual_time.h"
+#include "platform/linux/control_platform.h"
 #include "platform/linux/linux_desktop_profile.h"
 #include "platform/linux/posix_spawner.h"
 #include "platform/sandbox/sandbox_control.h"
@@ -280,6 +281,30 @@ TEST(Sandbox, ActionsLogLines) {
               "0\tcleanup\twallpaper\t\n"
               "0\tcleanup\tstartpage\thttp://s/\n");
     EXPECT_TRUE(real.closeRequests.empty());
+}
+
+} // namespace
+} // namespace tlv
+
+namespace tlv {
+namespace {
+
+TEST(ControlPlatform, SandboxModeRecordsInsteadOfActing) {
+    test::TempRoot tmp;
+    VirtualClock clock;
+    VirtualScheduler scheduler(clock);
+    const Environment env = {{"TLVCLI_ROOT", tmp.path()}, {"TLVCLI_SANDBOX", "1"}};
+    const RuntimeLayout layout = RuntimeLayout::fromEnvironment(env, tmp.path());
+    ActionLog actions(layout.actionsLog, clock);
+    ControlPlatform p = makeControlPlatform(layout, env, scheduler, actions);
+    test::Child sleeper({"sleep", "30"});
+    EXPECT_TRUE(p.terminator->terminate(sleeper.pid(), "/usr/bin/sleep", "sleep"));
+    EXPECT_FALSE(sleeper.waitExit(200)) << "recorded, not done";
+    p.spawner->spawnScript({"/nonexistent.bat", {"a"}, 1, "\"/nonexistent.bat\" a"});
+    p.profile->deleteBrowserHistory();
+    EXPECT_EQ(readFile(layout.actionsLog),
+              "0\tterminate\t" + std::to_string(sleeper.pid()) + "\tsleep\n" +
+                  "0\trun\t\"/nonexistent.bat\" a\t1\n0\tcleanup\tbrowserhistory\t-\n");
 }
 
 } // namespace

@@ -4,9 +4,9 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <filesystem>

@@ -34,7 +34,8 @@ private:
 // A child with everything it starts in turn: ended together, each by its pid.
 class ProcessTree {
 public:
-    ProcessTree(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {});
+    ProcessTree(const std::vector<std::string>& argv,
+                const std::vector<std::string>& extraEnv = {});
     ~ProcessTree();
     ProcessTree(const ProcessTree&) = delete;
     ProcessTree& operator=(const ProcessTree&) = delete;
