@@ -2,6 +2,7 @@
 
 #include "control/clsInetexplorer.h"
 #include "control/modProcManager.h"
+#include "core/error.h"
 #include "core/log.h"
 #include "platform/scheduler.h"
 
@@ -43,6 +44,19 @@ void AppKiller::setKillFlags(bool ie, bool mozilla, bool netscape, bool outlookE
     m_settings.killMozilla = mozilla;
     m_settings.killNetscape = netscape;
     m_settings.killOutlookExpress = outlookExpress;
+}
+
+void AppKiller::applyKilledAppsFields(const std::vector<std::string>& fields) {
+    if (fields.size() < 4)
+        throw TlvError(kErrSubscript, "Subscript out of range");
+    auto on = [&](size_t i) {
+        const std::string& f = fields[i];
+        const auto b = f.find_first_not_of(' ');
+        return b != std::string::npos && f.substr(b, f.find_last_not_of(' ') - b + 1) == "1";
+    };
+    setKillFlags(on(0), on(1), on(2), on(3));
+    if (fields.size() > 4)
+        setForbiddenList(fields[4]);
 }
 
 void AppKiller::setForbiddenList(const std::string& starSeparated) {

@@ -45,6 +45,10 @@ public:
 
     // Setters for the server link.
     void setKillFlags(bool ie, bool mozilla, bool netscape, bool outlookExpress);
+    // The payload fields of "%$&######KilledApps#": a flag is on only when its field is exactly
+    // 1; the list is replaced only when the fifth field is there. Throws TlvError 9 when fewer
+    // than four fields came.
+    void applyKilledAppsFields(const std::vector<std::string>& fields);
     // Replaces the list; names are separated by "*".
     void setForbiddenList(const std::string& starSeparated);
     const KilledAppsSettings& settings() const { return m_settings; }

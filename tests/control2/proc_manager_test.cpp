@@ -167,6 +167,22 @@ TEST(KillApps, FlagsAndListWithLinuxNamesMessageOncePerPass) {
     EXPECT_EQ(r.messages, 1);
 }
 
+TEST(KillApps, KilledAppsFieldsFourKeepTheListFiveReplaceIt) {
+    Rig r;
+    r.killer.applyKilledAppsFields({"1", "0", "2", "1", "a.exe*b.exe"});
+    const auto& s = r.killer.settings();
+    EXPECT_TRUE(s.killInternetExplorer);
+    EXPECT_FALSE(s.killMozilla);
+    EXPECT_FALSE(s.killNetscape) << "only exactly 1 is on";
+    EXPECT_TRUE(s.killOutlookExpress);
+    r.killer.applyKilledAppsFields({"0", "1", "0", "0"});
+    EXPECT_TRUE(s.killMozilla);
+    EXPECT_EQ(*s.forbidden, (std::vector<std::string>{"a.exe", "b.exe"}));
+    r.killer.applyKilledAppsFields({"0", "0", "0", "0", ""});
+    EXPECT_EQ(*s.forbidden, std::vector<std::string>{""});
+    EXPECT_THROW(r.killer.applyKilledAppsFields({"1", "1"}), std::exception);
+}
+
 TEST(KillApps, NameWithoutExtensionAndOneNameList) {
     Rig r;
     r.processes.add(22, "/tmp/x/notepad.exe");
