@@ -1,4 +1,5 @@
 // subSessionCleanup's registry values and steps, and the batch hooks' arguments, on fakes.
+#include "control/control_relay.h"
 #include "control/session_cleanup.h"
 #include "core/log.h"
 #include "core/settings.h"
@@ -152,6 +153,18 @@ TEST(Batch, StartFailureLogged) {
     EXPECT_NE(
         test::readFile(r.root.file("tlvcli.log")).find("modFunctions.subRunSessionEndBatchError"),
         std::string::npos);
+}
+
+TEST(ControlRelay, NothingBeforeBindThenForwarded) {
+    CleanupRig r;
+    ControlRelay relay;
+    relay.subRunSessionStartBatch();
+    relay.subSessionCleanup();
+    EXPECT_FALSE(relay.funCloseAllApps());
+    relay.bind(nullptr, &r.cleanup, &r.cleanup);
+    relay.subRunSessionEndBatch();
+    ASSERT_EQ(r.spawner.requests.size(), 1u);
+    EXPECT_EQ(r.spawner.requests[0].program, r.ctx.dataFolder + "/session_batch_end.bat");
 }
 
 } // namespace
