@@ -177,6 +177,13 @@ void ProcManager::subCloseApps(std::vector<ProcInfo> entries, std::function<void
                     job->waiting.push_back({entry});
                 continue;
             }
+            if (isDesktopShell(entry.ExeName)) {
+                // Even when named in a list, the shell is only asked to close its windows.
+                for (const WindowEntry& w : m_windows.topLevelWindows())
+                    if (w.pid == entry.ProcessID && w.visible)
+                        m_windows.requestClose(w.id, entry.ProcessID, entry.ExeName, w.title);
+                continue;
+            }
             funKillProcess(entry);
         } catch (const std::exception& ex) {
             m_log.subLogError("modProcManager.subCloseAppError", ex);

@@ -183,6 +183,17 @@ TEST(KillApps, KilledAppsFieldsFourKeepTheListFiveReplaceIt) {
     EXPECT_THROW(r.killer.applyKilledAppsFields({"1", "1"}), std::exception);
 }
 
+TEST(KillApps, ShellNamedInTheListIsOnlyAskedToCloseItsWindows) {
+    Rig r;
+    r.processes.add(50, "/usr/bin/nautilus");
+    r.windows.add(501, 50, "Home", false);
+    r.killer.setForbiddenList("nautilus.exe");
+    r.killer.subKillApps();
+    r.scheduler.advance(1000);
+    EXPECT_EQ(r.windows.closeRequests, std::vector<uint64_t>{501});
+    EXPECT_TRUE(r.terminator.calls.empty());
+}
+
 TEST(KillApps, NameWithoutExtensionAndOneNameList) {
     Rig r;
     r.processes.add(22, "/tmp/x/notepad.exe");
