@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <set>
@@ -65,8 +66,9 @@ struct XRig {
         procs = std::make_unique<ProcManager>(processes, *windows, terminator, scheduler, log);
         killer = std::make_unique<AppKiller>(*procs, accessibility, scheduler, log);
     }
-    Child start(const std::string& program, const std::string& title, const char* mode) {
-        Child c({program, title, mode}, {"DISPLAY=" + xvfb.display()});
+    Child start(const std::string& program, const std::string& title, const char* mode,
+                const char* kind = "normal") {
+        Child c({program, title, mode, "xtestwindow", kind}, {"DISPLAY=" + xvfb.display()});
         processes.allowed.insert(c.pid());
         return c;
     }
@@ -125,6 +127,27 @@ TEST(X11ProcessManager, ClosingWindowExitsIgnoringOneKilledShellOnlyAskedOwnUnto
     EXPECT_TRUE(ignores.killedBySignal(SIGKILL));
     EXPECT_FALSE(shell.waitExit(300)) << "the shell is only asked to close its window";
     EXPECT_TRUE(r.windows->exists(own.id())) << "the client's own window is never touched";
+}
+
+TEST(X11ProcessManager, WindowFilterFromTheWindowProperties) {
+    XRig r;
+    REQUIRE_XVFB(r);
+    const std::string program = test::besideTest("x_test_window");
+    std::vector<Child> children;
+    for (const char* kind : {"normal", "utility", "skip-taskbar", "owned", "owned-app"}) {
+        children.push_back(r.start(program, kind, "close", kind));
+        ASSERT_TRUE(r.waitForWindowOf(children.back().pid())) << kind;
+    }
+    std::vector<std::string> titles;
+    for (const auto& p : r.procs->funGetWindowList(true))
+        titles.push_back(p.WindowTitle);
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"normal", "owned-app"}));
+    for (const auto& w : r.windows->topLevelWindows())
+        if (w.pid == children[0].pid()) {
+            EXPECT_EQ(w.wmClass, "xtestwindow");
+            EXPECT_TRUE(w.visible);
+        }
 }
 
 TEST(X11ProcessManager, NoKillClosesNothing) {

@@ -1,7 +1,8 @@
 // A tiny X11 application for the process-manager tests.
-// x_test_window <title> <close|ignore> [wm-class]
+// x_test_window <title> <close|ignore> [wm-class] [normal|utility|skip-taskbar|owned|owned-app]
 //   close:  exits when asked to close its window (WM_DELETE_WINDOW)
 //   ignore: keeps its window whatever it is asked
+//   the last argument shapes the window as the window filters see it
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -32,6 +33,24 @@ int main(int argc, char** argv) {
                     reinterpret_cast<const unsigned char*>(&pid), 1);
     Atom del = XInternAtom(d, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(d, w, &del, 1);
+    const char* kind = argc > 4 ? argv[4] : "normal";
+    auto atom = [d](const char* n) { return XInternAtom(d, n, False); };
+    auto setAtom = [&](const char* prop, const char* value) {
+        const Atom a = atom(value);
+        XChangeProperty(d, w, atom(prop), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&a), 1);
+    };
+    if (std::strcmp(kind, "utility") == 0)
+        setAtom("_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_UTILITY");
+    if (std::strcmp(kind, "skip-taskbar") == 0)
+        setAtom("_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR");
+    if (std::strncmp(kind, "owned", 5) == 0) {
+        const Window owner = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+        XSetTransientForHint(d, w, owner);
+        setAtom("_NET_WM_WINDOW_TYPE", std::strcmp(kind, "owned-app") == 0
+                                           ? "_NET_WM_WINDOW_TYPE_NORMAL"
+                                           : "_NET_WM_WINDOW_TYPE_DIALOG");
+    }
     XMapWindow(d, w);
     XFlush(d);
     std::printf("ready\n");
