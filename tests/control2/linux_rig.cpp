@@ -253,6 +253,15 @@ OwnWindow::~OwnWindow() {
         XCloseDisplay(static_cast<Display*>(m_display));
 }
 
+void focusWindow(const std::string& display, uint64_t window) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d)
+        return;
+    XSetInputFocus(d, static_cast<Window>(window), RevertToPointerRoot, CurrentTime);
+    XSync(d, False);
+    XCloseDisplay(d);
+}
+
 std::string besideTest(const std::string& name) {
     char buf[4096];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);

@@ -87,6 +87,9 @@ private:
     uint64_t m_window = 0;
 };
 
+// Gives the window the keyboard focus, as a window manager would on a click.
+void focusWindow(const std::string& display, uint64_t window);
+
 // The path of a file next to the test executable (the test programs are built there).
 std::string besideTest(const std::string& name);
 // Copies a program under another name into dir (the name a process is listed with).
