@@ -257,6 +257,27 @@ TEST(PosixSpawner, HostileLoginIsOneUnchangedArgument) {
     EXPECT_FALSE(fs::exists(tmp.file("PWNED2")));
 }
 
+TEST(PosixSpawner, WindowStylesOtherThanHiddenOpenATerminal) {
+    test::TempRoot tmp;
+    VirtualClock clock;
+    VirtualScheduler scheduler(clock);
+    writeFile(tmp.file("term"), "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                                    tmp.file("term.out") + "\"\n");
+    fs::permissions(tmp.file("term"), fs::perms::owner_all);
+    PosixSpawner spawner(scheduler, tmp.file("term"));
+    for (int mode : {0, 1}) {
+        ASSERT_TRUE(spawner.spawnScript({tmp.file("none.bat"), {"77", "srv", "pc01"}, mode, ""}));
+        for (int i = 0; i < 300 && spawner.runningChildren() > 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            scheduler.advance(1000);
+        }
+    }
+    EXPECT_EQ(readFile(tmp.file("term.out")),
+              "-e\n/bin/sh\n" + tmp.file("none.bat") + "\n77\nsrv\npc01\n")
+        << "only the visible style went through the terminal";
+    EXPECT_FALSE(PosixSpawner(scheduler).spawn({"/nonexistent/program"}) > 0);
+}
+
 TEST(Sandbox, ActionsLogLines) {
     test::TempRoot tmp;
     VirtualClock clock;
