@@ -1,17 +1,24 @@
 // tlvcli: builds the client object and its real ports, then runs the Qt event loop.
 #include "app/stand_in_ports.h"
+#include "control/clsVolume.h"
+#include "control/modIPHelper.h"
+#include "control/modWinLock.h"
 #include "core/client.h"
 #include "platform/actions.h"
+#include "platform/linux/alsa_mixer.h"
 #include "platform/linux/instance_lock.h"
+#include "platform/linux/linux_adapters.h"
 #include "platform/linux/linux_system_info.h"
 #include "platform/linux/po_lang_packs.h"
 #include "platform/linux/session_end.h"
 #include "platform/linux/sqlite_hive.h"
 #include "platform/linux/system_clock.h"
+#include "platform/linux/x11_lock_library.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
+#include "platform/qt/qt_x11_display.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
 
@@ -97,6 +104,8 @@ int main(int argc, char** argv) {
     LoggingCleanup cleanup(trace);
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
+    std::unique_ptr<LockLibrary> lockLibrary;
+    AlsaMixer alsaMixer;
     std::unique_ptr<ShellLockdown> lockdown;
     std::unique_ptr<SoundMute> mute;
     std::unique_ptr<SessionEndPort> sessionEnd;
@@ -105,8 +114,13 @@ int main(int argc, char** argv) {
         mute = std::make_unique<SandboxSoundMute>(actions);
         sessionEnd = std::make_unique<SandboxSessionEnd>(actions);
     } else {
-        lockdown = std::make_unique<UnavailableLockdown>([&logger] { return logger; });
-        mute = std::make_unique<UnavailableMute>();
+        lockLibrary = std::make_unique<X11LockLibrary>(
+            scheduler, X11LockLibrary::Options{qtX11Display(), {}, [&logger](const std::string& t) {
+                                                   if (logger)
+                                                       logger->subWriteLog(t);
+                                               }});
+        lockdown = std::make_unique<modWinLock>(lockLibrary.get(), [&logger] { return logger; });
+        mute = std::make_unique<VolumeMute>(alsaMixer);
         sessionEnd = std::make_unique<LinuxSessionEnd>(envValue(env, "XDG_SESSION_ID"));
     }
 
@@ -115,6 +129,10 @@ int main(int argc, char** argv) {
                       tray,         cleanup,     cleanup,        cleanup,     *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
     Client client(ports);
+    LinuxAdapterSource adapterSource;
+    client.store().setHardwareIdentitySource([&adapterSource, &client] {
+        return hardwareIdentity(funGetIPAdapters(adapterSource, client.log()));
+    });
     logger = &client.log();
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);

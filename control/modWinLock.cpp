@@ -15,7 +15,8 @@ bool modWinLock::toggle(int which, bool on, const char* context) {
             throw TlvError(453, "Can't find DLL entry point in TlvWinLock", "modWinLock");
         return (static_cast<uint32_t>(*r) & 0xFFFFu) != 0;
     } catch (const std::exception& e) {
-        m_log.subLogError(context, e);
+        if (Logger* log = m_log ? m_log() : nullptr)
+            log->subLogError(context, e);
         return false;
     }
 }

@@ -2,6 +2,8 @@
 
 #include "platform/shell_lockdown.h"
 
+#include <functional>
+
 namespace tlv {
 
 class LockLibrary;
@@ -11,7 +13,9 @@ class Logger;
 class modWinLock : public ShellLockdown {
 public:
     // library may be null: the library is then unreachable and every call logs its line.
-    modWinLock(LockLibrary* library, Logger& log) : m_library(library), m_log(log) {}
+    // The log is reached through a getter: the client that owns it is built after its ports.
+    modWinLock(LockLibrary* library, std::function<Logger*()> log)
+        : m_library(library), m_log(std::move(log)) {}
 
     bool funToggleTaskbar(bool on) override;
     bool funToggleDesktop(bool on) override;
@@ -21,7 +25,7 @@ public:
 private:
     bool toggle(int which, bool on, const char* context);
     LockLibrary* m_library;
-    Logger& m_log;
+    std::function<Logger*()> m_log;
 };
 
 } // namespace tlv
