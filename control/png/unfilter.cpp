@@ -1,0 +1,194 @@
+#include "control/png/unfilter.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tlv::png {
+namespace {
+
+void unfilterSub(uint8_t* row, size_t len, unsigned bpp) {
+    for (size_t i = bpp; i < len; ++i)
+        row[i] = uint8_t(row[i] + row[i - bpp]);
+}
+
+void unfilterUp(uint8_t* row, const uint8_t* prev, size_t len) {
+    for (size_t i = 0; i < len; ++i)
+        row[i] = uint8_t(row[i] + prev[i]);
+}
+
+void unfilterAverageScalar(uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp) {
+    for (size_t i = 0; i < bpp && i < len; ++i)
+        row[i] = uint8_t(row[i] + (prev[i] >> 1));
+    for (size_t i = bpp; i < len; ++i)
+        row[i] = uint8_t(row[i] + ((unsigned(row[i - bpp]) + prev[i]) >> 1));
+}
+
+inline uint8_t paeth(int a, int b, int c) {
+    const int pa = std::abs(b - c);
+    const int pb = std::abs(a - c);
+    const int pc = std::abs(a + b - 2 * c);
+    if (pa <= pb && pa <= pc)
+        return uint8_t(a);
+    return uint8_t(pb <= pc ? b : c);
+}
+
+void unfilterPaethScalar(uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp) {
+    for (size_t i = 0; i < bpp && i < len; ++i)
+        row[i] = uint8_t(row[i] + prev[i]);
+    for (size_t i = bpp; i < len; ++i)
+        row[i] = uint8_t(row[i] + paeth(row[i - bpp], prev[i], prev[i - bpp]));
+}
+
+#if defined(__SSE2__)
+// One pixel per step in 16-bit lanes. Loads take 4 or 8 bytes, stores exactly bpp bytes, so
+// a store never overlaps the next pixel's load (no store-forwarding stalls).
+template <unsigned Bpp>
+inline __m128i loadPixel(const uint8_t* p) {
+    if constexpr (Bpp <= 4) {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), _mm_setzero_si128());
+    } else {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                 _mm_setzero_si128());
+    }
+}
+
+template <unsigned Bpp>
+inline void storePixel(uint8_t* p, __m128i v) {
+    const __m128i packed = _mm_packus_epi16(v, v);
+    if constexpr (Bpp <= 4) {
+        const int32_t w = _mm_cvtsi128_si32(packed);
+        std::memcpy(p, &w, Bpp);
+    } else {
+        alignas(16) uint8_t tmp[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(tmp), packed);
+        std::memcpy(p, tmp, Bpp);
+    }
+}
+
+inline __m128i laneMask(unsigned bpp) {
+    alignas(16) int16_t m[8];
+    for (unsigned i = 0; i < 8; ++i)
+        m[i] = i < bpp ? int16_t(0x00FF) : int16_t(0);
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(m));
+}
+
+inline __m128i abs16(__m128i x) {
+    return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x));
+}
+
+template <unsigned Bpp>
+void unfilterPaethSse(uint8_t* row, const uint8_t* prev, size_t len) {
+    const __m128i mask = laneMask(Bpp);
+    __m128i a = _mm_setzero_si128();
+    __m128i c = _mm_setzero_si128();
+    for (size_t i = 0; i + Bpp <= len; i += Bpp) {
+        const __m128i b = loadPixel<Bpp>(prev + i);
+        const __m128i x = loadPixel<Bpp>(row + i);
+        const __m128i paS = _mm_sub_epi16(b, c);
+        const __m128i pbS = _mm_sub_epi16(a, c);
+        const __m128i pa = abs16(paS);
+        const __m128i pb = abs16(pbS);
+        const __m128i pc = abs16(_mm_add_epi16(paS, pbS));
+        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        const __m128i useB = _mm_cmpeq_epi16(smallest, pb);
+        const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+        __m128i nearest = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
+        nearest = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, nearest));
+        a = _mm_and_si128(_mm_add_epi16(x, nearest), mask);
+        storePixel<Bpp>(row + i, a);
+        c = b;
+    }
+}
+
+template <unsigned Bpp>
+void unfilterAverageSse(uint8_t* row, const uint8_t* prev, size_t len) {
+    const __m128i mask = laneMask(Bpp);
+    __m128i a = _mm_setzero_si128();
+    for (size_t i = 0; i + Bpp <= len; i += Bpp) {
+        const __m128i b = loadPixel<Bpp>(prev + i);
+        const __m128i x = loadPixel<Bpp>(row + i);
+        a = _mm_and_si128(_mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1)), mask);
+        storePixel<Bpp>(row + i, a);
+    }
+}
+
+template <unsigned Bpp>
+void unfilterSubSse(uint8_t* row, size_t len) {
+    const __m128i mask = laneMask(Bpp);
+    __m128i a = _mm_setzero_si128();
+    for (size_t i = 0; i + Bpp <= len; i += Bpp) {
+        a = _mm_and_si128(_mm_add_epi16(loadPixel<Bpp>(row + i), a), mask);
+        storePixel<Bpp>(row + i, a);
+    }
+}
+
+template <unsigned Bpp>
+bool unfilterWide(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len) {
+    switch (filter) {
+    case 1:
+        unfilterSubSse<Bpp>(row, len);
+        return true;
+    case 3:
+        unfilterAverageSse<Bpp>(row, prev, len);
+        return true;
+    case 4:
+        unfilterPaethSse<Bpp>(row, prev, len);
+        return true;
+    default:
+        return false;
+    }
+}
+#endif
+
+} // namespace
+
+void unfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp) {
+    if (filter == 0 || filter > 4)
+        return;
+    if (filter == 2) {
+        unfilterUp(row, prev, len);
+        return;
+    }
+#if defined(__SSE2__)
+    // Rows are whole pixels for these depths, so the pixel loops cover every byte.
+    switch (bpp) {
+    case 3:
+        if (unfilterWide<3>(filter, row, prev, len))
+            return;
+        break;
+    case 4:
+        if (unfilterWide<4>(filter, row, prev, len))
+            return;
+        break;
+    case 6:
+        if (unfilterWide<6>(filter, row, prev, len))
+            return;
+        break;
+    case 8:
+        if (unfilterWide<8>(filter, row, prev, len))
+            return;
+        break;
+    default:
+        break;
+    }
+#endif
+    switch (filter) {
+    case 1:
+        unfilterSub(row, len, bpp);
+        break;
+    case 3:
+        unfilterAverageScalar(row, prev, len, bpp);
+        break;
+    default:
+        unfilterPaethScalar(row, prev, len, bpp);
+        break;
+    }
+}
+
+} // namespace tlv::png
