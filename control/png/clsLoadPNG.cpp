@@ -543,28 +543,25 @@ void clsLoadPNG::decode() {
         cv.blend = m_setAlpha;
     }
 
-    // Background behind the rectangle.
+    // Background behind the rectangle: the box itself, another picture or one colour. It is
+    // put in line by line just before a line is blended, while the line is in the cache.
     const bool readsBackground = cv.blend;
     const uint32_t single = m_ownBkgnd && m_ownBkgndColor != 0 ? m_ownBkgndColor : BkgdColor();
-    bool prefilled = false;
-    if (m_backgroundPicture && m_backgroundPicture != &box) {
-        const PictureBox& bg = *m_backgroundPicture;
-        fillRect(box, ox, oy, int(w), int(h), bg.backColor);
-        for (int y = 0; y < int(h); ++y) {
-            const int sy = by + y;
-            if (sy >= bg.height)
-                break;
-            const int cw = std::min(int(w), bg.width - bx);
-            if (cw > 0)
-                std::memcpy(box.pixel(ox, oy + y), bg.pixel(bx, sy), size_t(cw) * 3);
+    const PictureBox* bgPic = m_backgroundPicture;
+    const auto putBackground = [&](int y0, int rows) {
+        if (bgPic == &box)
+            return;
+        if (!bgPic) {
+            fillRect(box, ox, oy + y0, int(w), rows, single);
+            return;
         }
-        prefilled = true;
-    } else if (!m_backgroundPicture && (readsBackground || m_interlacing)) {
-        fillRect(box, ox, oy, int(w), int(h), single);
-        prefilled = true;
-    } else if (m_backgroundPicture) {
-        prefilled = true; // the box itself lies behind the image
-    }
+        fillRect(box, ox, oy + y0, int(w), rows, bgPic->backColor);
+        const int cw = std::min(int(w), bgPic->width - bx);
+        for (int y = y0; y < y0 + rows && by + y < bgPic->height && cw > 0; ++y)
+            std::memcpy(box.pixel(ox, oy + y), bgPic->pixel(bx, by + y), size_t(cw) * 3);
+    };
+    if (m_interlacing)
+        putBackground(0, int(h));
     clearOutside(box, ox, oy, int(w), int(h));
 
     // Inflate everything at once into one buffer, no larger than the data can fill.
@@ -599,6 +596,8 @@ void clsLoadPNG::decode() {
             png::unfilterRow(row[-1], row, prev, len, bpp);
             const int y = oy + ps.y0 + int(r) * ps.dy;
             if (!m_interlacing) {
+                if (readsBackground)
+                    putBackground(int(r), 1);
                 convertLine(cv, row, box.pixel(ox, y), size_t(passW[p]));
                 ++rowsDone;
             } else {
@@ -616,8 +615,8 @@ void clsLoadPNG::decode() {
         }
     }
     m_complete = !stopped && pos <= written;
-    if (!m_interlacing && !prefilled && rowsDone < h)
-        fillRect(box, ox, oy + int(rowsDone), int(w), int(h - rowsDone), single);
+    if (!m_interlacing && rowsDone < h)
+        putBackground(int(rowsDone), int(h - rowsDone));
 }
 
 } // namespace tlv
