@@ -28,7 +28,7 @@ void PictureBox::resize(int w, int h) {
     grown.height = h;
     grown.clear();
     const int cw = std::min(w, width);
-    for (int y = 0; y < std::min(h, height); ++y)
+    for (int y = 0; cw > 0 && y < std::min(h, height); ++y)
         std::memcpy(grown.pixel(0, y), pixel(0, y), size_t(cw) * 3);
     *this = std::move(grown);
 }
