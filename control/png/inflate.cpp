@@ -152,9 +152,9 @@ inline void copy16(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 16);
 }
 
-// Room the fast loop needs: two refills of 8 bytes; a literal plus a 258-byte match whose
+// Room the fast loop needs: three refills of 8 bytes; a literal plus a 258-byte match whose
 // copy may write 15 bytes past its end.
-constexpr ptrdiff_t kFastIn = 16;
+constexpr ptrdiff_t kFastIn = 32;
 constexpr ptrdiff_t kFastOut = 1 + 258 + 16;
 // Zero bytes fed after the end of the input before the stream counts as truncated.
 constexpr unsigned kMaxOverrun = 16;
@@ -362,16 +362,29 @@ InflateStatus Decoder::codedBlock() {
         bitsLeft -= (n);                                                                           \
     } while (0)
 
+    // e always holds the entry of the next symbol, looked up before the previous match is
+    // copied so that the table load overlaps the copy.
+    uint32_t e = 0;
+    if (m_inEnd - in >= kFastIn && m_outEnd - out >= kFastOut) {
+        TLV_REFILL();
+        e = lit[bitBuf & litMask];
+    }
     while (m_inEnd - in >= kFastIn && m_outEnd - out >= kFastOut) {
         TLV_REFILL();
-        uint32_t e = lit[bitBuf & litMask];
         if (e & kLit) {
+            // Root-table literals take at most 11 bits: three fit in one refill.
             TLV_DROP(e & 31);
             *out++ = uint8_t(e >> 16);
             e = lit[bitBuf & litMask];
             if (e & kLit) {
                 TLV_DROP(e & 31);
                 *out++ = uint8_t(e >> 16);
+                e = lit[bitBuf & litMask];
+                if (e & kLit) {
+                    TLV_DROP(e & 31);
+                    *out++ = uint8_t(e >> 16);
+                    e = lit[bitBuf & litMask];
+                }
                 continue;
             }
             TLV_REFILL();
@@ -383,6 +396,7 @@ InflateStatus Decoder::codedBlock() {
                 if (e & kLit) {
                     TLV_DROP(e & 31);
                     *out++ = uint8_t(e >> 16);
+                    e = lit[bitBuf & litMask];
                     continue;
                 }
             }
@@ -423,6 +437,8 @@ InflateStatus Decoder::codedBlock() {
                 status = InflateStatus::BadData;
                 goto done;
             }
+            TLV_REFILL();
+            e = lit[bitBuf & litMask];
             uint8_t* dst = out;
             const uint8_t* src = out - d;
             out += len;
@@ -445,10 +461,20 @@ InflateStatus Decoder::codedBlock() {
                     dst += 8;
                 } while (dst < out);
             } else {
-                // Short period: repeat the pattern, doubling it once it spans 8 bytes.
-                do {
-                    *dst++ = *src++;
-                } while (dst < out);
+                // Period 2 to 7: eight single bytes, then whole words from a multiple of the
+                // period at least 8 back.
+                for (int k = 0; k < 8; ++k)
+                    dst[k] = src[k];
+                if (len > 8) {
+                    static constexpr uint8_t kStep[8] = {0, 0, 8, 9, 8, 10, 12, 14};
+                    dst += 8;
+                    src = dst - kStep[d];
+                    do {
+                        copy8(dst, src);
+                        dst += 8;
+                        src += 8;
+                    } while (dst < out);
+                }
             }
         }
     }

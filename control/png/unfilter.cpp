@@ -31,9 +31,9 @@ inline uint8_t paeth(int a, int b, int c) {
     const int pa = std::abs(b - c);
     const int pb = std::abs(a - c);
     const int pc = std::abs(a + b - 2 * c);
-    if (pa <= pb && pa <= pc)
-        return uint8_t(a);
-    return uint8_t(pb <= pc ? b : c);
+    // Selects rather than branches: the choice is unpredictable on real images.
+    const int bc = pb <= pc ? b : c;
+    return uint8_t(pa <= pb && pa <= pc ? a : bc);
 }
 
 void unfilterPaethScalar(uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp) {
