@@ -5,6 +5,7 @@
 // machine), and their geometric mean.
 #include "control/png/clsLoadPNG.h"
 #include "control/png/inflate.h"
+#include "control/png/unfilter.h"
 
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
@@ -116,7 +117,8 @@ void writeToVector(png_structp png, png_bytep data, png_size_t n) {
 void noFlush(png_structp) {}
 
 // Encodes with libpng's defaults (level 6, adaptive filters), like most PNG writers.
-Bytes encode(const std::vector<Rgba>& px, int w, int h, int colorType, int depth, bool interlace) {
+Bytes encode(const std::vector<Rgba>& px, int w, int h, int colorType, int depth, bool interlace,
+             bool stored = false) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -125,6 +127,10 @@ Bytes encode(const std::vector<Rgba>& px, int w, int h, int colorType, int depth
         return {};
     }
     png_set_write_fn(png, &out, writeToVector, noFlush);
+    if (stored) { // for timing conversion alone: no compression, no filters
+        png_set_compression_level(png, 0);
+        png_set_filter(png, 0, PNG_FILTER_NONE);
+    }
     png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), depth, colorType,
                  interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -458,6 +464,55 @@ int main(int argc, char** argv) {
             return n;
         });
     }
+
+    // Stages on their own, in time per pixel: unfiltering 1920-pixel lines, and conversion
+    // with blending (a stored, unfiltered file leaves little else to do).
+    for (unsigned bpp : {1u, 3u, 4u, 8u})
+        for (int filter = 1; filter <= 4; ++filter) {
+            static const char* names[] = {"", "sub", "up", "average", "paeth"};
+            const std::string name =
+                "stage/unfilter_" + std::string(names[filter]) + "/bpp" + std::to_string(bpp);
+            benchmark::RegisterBenchmark(name.c_str(), [bpp, filter](benchmark::State& st) {
+                const size_t w = 1920, rows = 64, len = w * bpp;
+                std::mt19937 rng(3);
+                Bytes data((len + 1) * rows + tlv::png::kRowPadding);
+                for (auto& b : data)
+                    b = uint8_t(rng());
+                const Bytes original = data;
+                for (auto _ : st) {
+                    for (size_t r = 1; r < rows; ++r)
+                        tlv::png::unfilterRow(uint8_t(filter), data.data() + r * (len + 1) + 1,
+                                              data.data() + (r - 1) * (len + 1) + 1, len, bpp);
+                    benchmark::DoNotOptimize(data.data());
+                }
+                st.counters["px"] =
+                    benchmark::Counter(double(w * (rows - 1)) * double(st.iterations()),
+                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+            });
+        }
+    static std::vector<Image> stored;
+    {
+        const auto content = makeContent(1920, 1080, 5);
+        stored.push_back({"rgb8", encode(content, 1920, 1080, 2, 8, false, true), 1920, 1080});
+        stored.push_back({"rgba8", encode(content, 1920, 1080, 6, 8, false, true), 1920, 1080});
+        stored.push_back({"grey8", encode(content, 1920, 1080, 0, 8, false, true), 1920, 1080});
+    }
+    for (const Image& img : stored)
+        benchmark::RegisterBenchmark(
+            ("stage/stored_decode/" + img.name).c_str(),
+            [&img](benchmark::State& st) {
+                Target t = makeTarget(img);
+                tlv::clsLoadPNG png;
+                png.PicBox(&t.out);
+                png.BackgroundPicture(&t.behind);
+                png.SetAlpha(true);
+                for (auto _ : st)
+                    decodeOurs(png, img);
+                st.counters["px"] =
+                    benchmark::Counter(double(img.width) * img.height * double(st.iterations()),
+                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+            })
+            ->Unit(benchmark::kMillisecond);
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -35,6 +35,13 @@ void PictureBox::resize(int w, int h) {
 
 namespace {
 
+// A wider copy of the hottest loops for processors that have it, picked at load time.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define TLV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TLV_VECTOR_CLONES
+#endif
+
 constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 // The most a DEFLATE stream can expand: a 258-byte match in two bits.
 constexpr uint64_t kMaxInflateRatio = 1032;
@@ -191,32 +198,53 @@ void convertRgb16(const uint8_t* s, uint8_t* d, size_t n, const Conversion& cv) 
     }
 }
 
+// The blend loops are written so that the compiler vectorises them: no aliasing, no
+// branches, one pixel per iteration.
+template <int Bytes>
+TLV_VECTOR_CLONES void blendGreyAlpha(const uint8_t* __restrict s, uint8_t* __restrict d,
+                                      size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned g = s[2 * Bytes * i];
+        const unsigned a = s[2 * Bytes * i + Bytes];
+        const unsigned na = 255 - a;
+        d[3 * i] = uint8_t((g * a + d[3 * i] * na + 255) >> 8);
+        d[3 * i + 1] = uint8_t((g * a + d[3 * i + 1] * na + 255) >> 8);
+        d[3 * i + 2] = uint8_t((g * a + d[3 * i + 2] * na + 255) >> 8);
+    }
+}
+
 template <int Bytes>
 void convertGreyAlpha(const uint8_t* s, uint8_t* d, size_t n, const Conversion& cv) {
+    if (cv.blend) {
+        blendGreyAlpha<Bytes>(s, d, n);
+        return;
+    }
+    for (size_t i = 0; i < n; ++i)
+        d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = s[2 * Bytes * i];
+}
+
+template <int Bytes>
+TLV_VECTOR_CLONES void blendRgba(const uint8_t* __restrict s, uint8_t* __restrict d, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-        const uint8_t g = s[2 * Bytes * i];
-        if (cv.blend) {
-            const unsigned a = s[2 * Bytes * i + Bytes];
-            blendPixel(d + 3 * i, g, g, g, a);
-        } else {
-            d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = g;
-        }
+        const uint8_t* p = s + 4 * Bytes * i;
+        const unsigned a = p[3 * Bytes];
+        const unsigned na = 255 - a;
+        d[3 * i] = uint8_t((p[0] * a + d[3 * i] * na + 255) >> 8);
+        d[3 * i + 1] = uint8_t((p[Bytes] * a + d[3 * i + 1] * na + 255) >> 8);
+        d[3 * i + 2] = uint8_t((p[2 * Bytes] * a + d[3 * i + 2] * na + 255) >> 8);
     }
 }
 
 template <int Bytes>
 void convertRgba(const uint8_t* s, uint8_t* d, size_t n, const Conversion& cv) {
-    if (!cv.blend) {
-        for (size_t i = 0; i < n; ++i) {
-            d[3 * i] = s[4 * Bytes * i];
-            d[3 * i + 1] = s[4 * Bytes * i + Bytes];
-            d[3 * i + 2] = s[4 * Bytes * i + 2 * Bytes];
-        }
+    if (cv.blend) {
+        blendRgba<Bytes>(s, d, n);
         return;
     }
     for (size_t i = 0; i < n; ++i) {
-        const uint8_t* p = s + 4 * Bytes * i;
-        blendPixel(d + 3 * i, p[0], p[Bytes], p[2 * Bytes], p[3 * Bytes]);
+        d[3 * i] = s[4 * Bytes * i];
+        d[3 * i + 1] = s[4 * Bytes * i + Bytes];
+        d[3 * i + 2] = s[4 * Bytes * i + 2 * Bytes];
     }
 }
 
