@@ -597,7 +597,8 @@ void clsLoadPNG::decode() {
     if (!mulChecked(m_idat.size(), kMaxInflateRatio, rawCap))
         rawCap = rawSize;
     const size_t rawAlloc = size_t(std::min(rawSize, rawCap + kMaxInflateRatio));
-    m_raw.resize(rawAlloc + png::kRowPadding);
+    // Room for a whole last line even when the data end inside it.
+    m_raw.resize(rawAlloc + size_t(maxRow) + 1 + png::kRowPadding);
     const png::InflateResult ir =
         m_idat.size() >= 2 ? png::inflateZlib(m_idat.data(), m_idat.size(), m_raw.data(), rawAlloc)
                            : png::InflateResult{png::InflateStatus::Truncated, 0};
