@@ -616,13 +616,22 @@ void clsLoadPNG::decode() {
         const Adam7Pass ps = m_interlacing ? kPasses[p] : Adam7Pass{0, 0, 1, 1};
         const size_t len = size_t(rowBytes(passW[p]));
         const uint8_t* prev = zeros.data();
+        bool pairDone = false;
         for (uint64_t r = 0; r < passH[p]; ++r) {
             if (pos >= written) {
                 stopped = true;
                 break;
             }
             uint8_t* row = m_raw.data() + pos + 1;
-            png::unfilterRow(row[-1], row, prev, len, bpp);
+            if (pairDone) {
+                pairDone = false; // unfiltered together with the line before
+            } else {
+                const size_t next = pos + len + 1;
+                pairDone = row[-1] == 4 && r + 1 < passH[p] && next < written && m_raw[next] == 4 &&
+                           png::unfilterPaethPair(row, row + len + 1, prev, len, bpp);
+                if (!pairDone)
+                    png::unfilterRow(row[-1], row, prev, len, bpp);
+            }
             const int y = oy + ps.y0 + int(r) * ps.dy;
             if (!m_interlacing) {
                 if (readsBackground)

@@ -82,6 +82,20 @@ inline __m128i abs16(__m128i x) {
     return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x));
 }
 
+// The Paeth predictor in every 16-bit lane.
+inline __m128i paethNearest(__m128i a, __m128i b, __m128i c) {
+    const __m128i paS = _mm_sub_epi16(b, c);
+    const __m128i pbS = _mm_sub_epi16(a, c);
+    const __m128i pa = abs16(paS);
+    const __m128i pb = abs16(pbS);
+    const __m128i pc = abs16(_mm_add_epi16(paS, pbS));
+    const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    const __m128i useB = _mm_cmpeq_epi16(smallest, pb);
+    const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
+    const __m128i nearest = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
+    return _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, nearest));
+}
+
 template <unsigned Bpp>
 void unfilterPaethSse(uint8_t* row, const uint8_t* prev, size_t len) {
     const __m128i mask = laneMask(Bpp);
@@ -90,20 +104,40 @@ void unfilterPaethSse(uint8_t* row, const uint8_t* prev, size_t len) {
     for (size_t i = 0; i + Bpp <= len; i += Bpp) {
         const __m128i b = loadPixel<Bpp>(prev + i);
         const __m128i x = loadPixel<Bpp>(row + i);
-        const __m128i paS = _mm_sub_epi16(b, c);
-        const __m128i pbS = _mm_sub_epi16(a, c);
-        const __m128i pa = abs16(paS);
-        const __m128i pb = abs16(pbS);
-        const __m128i pc = abs16(_mm_add_epi16(paS, pbS));
-        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-        const __m128i useB = _mm_cmpeq_epi16(smallest, pb);
-        const __m128i useA = _mm_cmpeq_epi16(smallest, pa);
-        __m128i nearest = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
-        nearest = _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, nearest));
-        a = _mm_and_si128(_mm_add_epi16(x, nearest), mask);
+        a = _mm_and_si128(_mm_add_epi16(x, paethNearest(a, b, c)), mask);
         storePixel<Bpp>(row + i, a);
         c = b;
     }
+}
+
+// Two Paeth lines at once, the second one pixel behind the first: low lanes carry pixel k of
+// row0, high lanes pixel k-1 of row1, whose "up" neighbour is the row0 pixel just done. Each
+// step still waits for the previous one, but does two pixels.
+template <unsigned Bpp>
+void unfilterPaethPairSse(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len) {
+    const size_t n = len / Bpp;
+    if (n == 0)
+        return;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = laneMask(Bpp);
+    const __m128i mask = _mm_unpacklo_epi64(half, half);
+    __m128i c = loadPixel<Bpp>(prev);
+    __m128i a =
+        _mm_and_si128(_mm_add_epi16(loadPixel<Bpp>(row0), paethNearest(zero, c, zero)), half);
+    storePixel<Bpp>(row0, a);
+    for (size_t k = 1; k < n; ++k) {
+        const __m128i b = _mm_unpacklo_epi64(loadPixel<Bpp>(prev + k * Bpp), a);
+        const __m128i x = _mm_unpacklo_epi64(loadPixel<Bpp>(row0 + k * Bpp),
+                                             loadPixel<Bpp>(row1 + (k - 1) * Bpp));
+        a = _mm_and_si128(_mm_add_epi16(x, paethNearest(a, b, c)), mask);
+        storePixel<Bpp>(row0 + k * Bpp, a);
+        storePixel<Bpp>(row1 + (k - 1) * Bpp, _mm_srli_si128(a, 8));
+        c = b;
+    }
+    const __m128i b = _mm_unpacklo_epi64(zero, a);
+    const __m128i x = _mm_unpacklo_epi64(zero, loadPixel<Bpp>(row1 + (n - 1) * Bpp));
+    a = _mm_and_si128(_mm_add_epi16(x, paethNearest(a, b, c)), mask);
+    storePixel<Bpp>(row1 + (n - 1) * Bpp, _mm_srli_si128(a, 8));
 }
 
 template <unsigned Bpp>
@@ -147,6 +181,25 @@ bool unfilterWide(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len)
 #endif
 
 } // namespace
+
+bool unfilterPaethPair(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len,
+                       unsigned bpp) {
+#if defined(__SSE2__)
+    if (bpp == 3) {
+        unfilterPaethPairSse<3>(row0, row1, prev, len);
+        return true;
+    }
+    if (bpp == 4) {
+        unfilterPaethPairSse<4>(row0, row1, prev, len);
+        return true;
+    }
+#endif
+    (void)row0;
+    (void)row1;
+    (void)prev;
+    (void)len;
+    return false;
+}
 
 void unfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp) {
     if (filter == 0 || filter > 4)

@@ -13,4 +13,9 @@ constexpr size_t kRowPadding = 16;
 // unfiltered line (zeros for the first). An unknown filter type leaves the line as it is.
 void unfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp);
 
+// Undoes Paeth on two consecutive lines at once (row1 follows row0, both filtered with
+// Paeth), for 3 or 4 bytes per pixel. Returns false, having done nothing, where it does not
+// apply.
+bool unfilterPaethPair(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len, unsigned bpp);
+
 } // namespace tlv::png
