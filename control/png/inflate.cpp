@@ -152,10 +152,10 @@ inline void copy16(uint8_t* d, const uint8_t* s) {
     std::memcpy(d, s, 16);
 }
 
-// Room the fast loop needs: three refills of 8 bytes; a literal plus a 258-byte match whose
-// copy may write 15 bytes past its end.
+// Room the fast loop needs: three refills of 8 bytes; three literals, or a literal and a match
+// whose copy writes whole 16-byte words, at least 32 bytes.
 constexpr ptrdiff_t kFastIn = 32;
-constexpr ptrdiff_t kFastOut = 1 + 258 + 16;
+constexpr ptrdiff_t kFastOut = 3 + 258 + 32;
 // Zero bytes fed after the end of the input before the stream counts as truncated.
 constexpr unsigned kMaxOverrun = 16;
 
@@ -443,17 +443,26 @@ InflateStatus Decoder::codedBlock() {
             const uint8_t* src = out - d;
             out += len;
             if (d >= 16) {
-                do {
+                // Most matches are short: two unconditional copies, then the rest.
+                copy16(dst, src);
+                copy16(dst + 16, src + 16);
+                dst += 32;
+                src += 32;
+                while (dst < out) {
                     copy16(dst, src);
                     dst += 16;
                     src += 16;
-                } while (dst < out);
+                }
             } else if (d >= 8) {
-                do {
+                copy8(dst, src);
+                copy8(dst + 8, src + 8);
+                dst += 16;
+                src += 16;
+                while (dst < out) {
                     copy8(dst, src);
                     dst += 8;
                     src += 8;
-                } while (dst < out);
+                }
             } else if (d == 1) {
                 const uint64_t v = uint64_t(*src) * 0x0101010101010101ull;
                 do {
