@@ -510,6 +510,27 @@ int main(int argc, char** argv) {
                     benchmark::Counter(double(w * (rows - 1)) * double(st.iterations()),
                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
             });
+    for (unsigned bpp : {3u, 4u})
+        benchmark::RegisterBenchmark(
+            ("stage/unfilter_paeth_runs_of_4/bpp" + std::to_string(bpp)).c_str(),
+            [bpp](benchmark::State& st) {
+                const size_t w = 1920, rows = 65, len = w * bpp;
+                std::mt19937 rng(3);
+                Bytes data((len + 1) * rows + tlv::png::kRowPadding);
+                for (auto& b : data)
+                    b = uint8_t(rng());
+                for (auto _ : st) {
+                    for (size_t r = 1; r + 3 < rows; r += 4)
+                        if (!tlv::png::unfilterPaethRun4(data.data() + r * (len + 1) + 1, len + 1,
+                                                         data.data() + (r - 1) * (len + 1) + 1, len,
+                                                         bpp))
+                            st.SkipWithError("no AVX2");
+                    benchmark::DoNotOptimize(data.data());
+                }
+                st.counters["px"] =
+                    benchmark::Counter(double(w * (rows - 1)) * double(st.iterations()),
+                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+            });
     static std::vector<Image> stored;
     {
         const auto content = makeContent(1920, 1080, 5);

@@ -616,20 +616,35 @@ void clsLoadPNG::decode() {
         const Adam7Pass ps = m_interlacing ? kPasses[p] : Adam7Pass{0, 0, 1, 1};
         const size_t len = size_t(rowBytes(passW[p]));
         const uint8_t* prev = zeros.data();
-        bool pairDone = false;
+        int aheadDone = 0;
         for (uint64_t r = 0; r < passH[p]; ++r) {
             if (pos >= written) {
                 stopped = true;
                 break;
             }
             uint8_t* row = m_raw.data() + pos + 1;
-            if (pairDone) {
-                pairDone = false; // unfiltered together with the line before
+            if (aheadDone > 0) {
+                --aheadDone; // unfiltered together with a line before
             } else {
-                const size_t next = pos + len + 1;
-                pairDone = row[-1] == 4 && r + 1 < passH[p] && next < written && m_raw[next] == 4 &&
-                           png::unfilterPaethPair(row, row + len + 1, prev, len, bpp);
-                if (!pairDone)
+                // Runs of Paeth lines go several at a time: the serial chain of one line
+                // leaves the processor idle.
+                const auto paethAhead = [&](int k) {
+                    if (r + uint64_t(k) >= passH[p])
+                        return false;
+                    for (int j = 1; j <= k; ++j) {
+                        const size_t at = pos + size_t(j) * (len + 1);
+                        if (at >= written || m_raw[at] != 4)
+                            return false;
+                    }
+                    return true;
+                };
+                if (row[-1] == 4 && paethAhead(3) &&
+                    png::unfilterPaethRun4(row, len + 1, prev, len, bpp))
+                    aheadDone = 3;
+                else if (row[-1] == 4 && paethAhead(1) &&
+                         png::unfilterPaethPair(row, row + len + 1, prev, len, bpp))
+                    aheadDone = 1;
+                else
                     png::unfilterRow(row[-1], row, prev, len, bpp);
             }
             const int y = oy + ps.y0 + int(r) * ps.dy;

@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define TLV_HAVE_AVX2_PATH 1
+#endif
 
 namespace tlv::png {
 namespace {
@@ -180,7 +184,99 @@ bool unfilterWide(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len)
 }
 #endif
 
+#if defined(TLV_HAVE_AVX2_PATH)
+// Four Paeth lines at once in the four 64-bit groups of a 256-bit register, line j at pixel
+// k - j: the "up" neighbour of each group is the group below's result of the step before.
+#define TLV_AVX2 __attribute__((target("avx2")))
+
+TLV_AVX2 inline __m256i expand4(int32_t v0, int32_t v1, int32_t v2, int32_t v3) {
+    return _mm256_cvtepu8_epi16(_mm_setr_epi32(v0, v1, v2, v3));
+}
+
+inline int32_t load32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+TLV_AVX2 inline __m256i paethNearest256(__m256i a, __m256i b, __m256i c) {
+    const __m256i paS = _mm256_sub_epi16(b, c);
+    const __m256i pbS = _mm256_sub_epi16(a, c);
+    const __m256i pa = _mm256_abs_epi16(paS);
+    const __m256i pb = _mm256_abs_epi16(pbS);
+    const __m256i pc = _mm256_abs_epi16(_mm256_add_epi16(paS, pbS));
+    const __m256i smallest = _mm256_min_epi16(pc, _mm256_min_epi16(pa, pb));
+    const __m256i nearest = _mm256_blendv_epi8(c, b, _mm256_cmpeq_epi16(smallest, pb));
+    return _mm256_blendv_epi8(nearest, a, _mm256_cmpeq_epi16(smallest, pa));
+}
+
+template <unsigned Bpp>
+TLV_AVX2 void unfilterPaethRun4Avx2(uint8_t* row0, size_t stride, const uint8_t* prev, size_t len) {
+    const long n = long(len / Bpp);
+    uint8_t* rows[4] = {row0, row0 + stride, row0 + 2 * stride, row0 + 3 * stride};
+    alignas(32) int16_t m[16];
+    for (int i = 0; i < 16; ++i)
+        m[i] = unsigned(i % 4) < Bpp ? int16_t(0x00FF) : int16_t(0);
+    const __m256i laneMask = _mm256_load_si256(reinterpret_cast<const __m256i*>(m));
+    __m256i a = _mm256_setzero_si256();
+    __m256i b = _mm256_setzero_si256();
+    for (long k = 0; k < n + 3; ++k) {
+        const bool full = k >= 3 && k < n;
+        int32_t x[4] = {0, 0, 0, 0};
+        __m256i keep = laneMask;
+        if (full) {
+            for (int j = 0; j < 4; ++j)
+                x[j] = load32(rows[j] + size_t(k - j) * Bpp);
+        } else {
+            alignas(32) int16_t km[16];
+            for (int j = 0; j < 4; ++j) {
+                const bool on = k - j >= 0 && k - j < n;
+                if (on)
+                    x[j] = load32(rows[j] + size_t(k - j) * Bpp);
+                for (int i = 0; i < 4; ++i)
+                    km[4 * j + i] = on ? m[4 * j + i] : int16_t(0);
+            }
+            keep = _mm256_load_si256(reinterpret_cast<const __m256i*>(km));
+        }
+        const __m256i c = b;
+        const int32_t up = k < n ? load32(prev + size_t(k) * Bpp) : 0;
+        b = _mm256_blend_epi32(_mm256_permute4x64_epi64(a, _MM_SHUFFLE(2, 1, 0, 0)),
+                               expand4(up, 0, 0, 0), 0x03);
+        a = _mm256_and_si256(
+            _mm256_add_epi16(expand4(x[0], x[1], x[2], x[3]), paethNearest256(a, b, c)), keep);
+        const __m128i bytes =
+            _mm_packus_epi16(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
+        const int32_t out[4] = {_mm_cvtsi128_si32(bytes), _mm_extract_epi32(bytes, 1),
+                                _mm_extract_epi32(bytes, 2), _mm_extract_epi32(bytes, 3)};
+        for (int j = 0; j < 4; ++j)
+            if (full || (k - j >= 0 && k - j < n))
+                std::memcpy(rows[j] + size_t(k - j) * Bpp, &out[j], Bpp);
+    }
+}
+#endif
+
 } // namespace
+
+bool unfilterPaethRun4(uint8_t* row0, size_t stride, const uint8_t* prev, size_t len,
+                       unsigned bpp) {
+#if defined(TLV_HAVE_AVX2_PATH)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && bpp == 3) {
+        unfilterPaethRun4Avx2<3>(row0, stride, prev, len);
+        return true;
+    }
+    if (avx2 && bpp == 4) {
+        unfilterPaethRun4Avx2<4>(row0, stride, prev, len);
+        return true;
+    }
+#endif
+    (void)row0;
+    (void)stride;
+    (void)prev;
+    (void)len;
+    (void)bpp;
+    return false;
+}
 
 bool unfilterPaethPair(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len,
                        unsigned bpp) {

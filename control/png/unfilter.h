@@ -18,4 +18,7 @@ void unfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len, 
 // apply.
 bool unfilterPaethPair(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len, unsigned bpp);
 
+// The same for four consecutive Paeth lines stride bytes apart, where the processor allows.
+bool unfilterPaethRun4(uint8_t* row0, size_t stride, const uint8_t* prev, size_t len, unsigned bpp);
+
 } // namespace tlv::png

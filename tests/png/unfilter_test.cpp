@@ -79,5 +79,24 @@ TEST(Unfilter, PaethPairEqualsTwoLinesInTurn) {
         }
 }
 
+TEST(Unfilter, FourPaethLinesAtOnceEqualFourInTurn) {
+    std::mt19937 rng(3);
+    for (unsigned bpp : {3u, 4u})
+        for (size_t pixels : {size_t(1), size_t(2), size_t(3), size_t(4), size_t(5), size_t(333)}) {
+            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " pixels " << pixels);
+            const size_t len = pixels * bpp, stride = len + 1;
+            Bytes data(len + 4 * stride + 1 + kRowPadding);
+            for (auto& b : data)
+                b = uint8_t(rng());
+            Bytes want = data;
+            for (int j = 0; j < 4; ++j)
+                referenceUnfilter(4, want.data() + len + 1 + j * stride,
+                                  want.data() + (j ? len + 1 + (j - 1) * stride : 0), len, bpp);
+            if (!unfilterPaethRun4(data.data() + len + 1, stride, data.data(), len, bpp))
+                GTEST_SKIP() << "no wide registers on this processor";
+            EXPECT_EQ(data, want);
+        }
+}
+
 } // namespace
 } // namespace tlv::png
