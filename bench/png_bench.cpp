@@ -510,7 +510,7 @@ int main(int argc, char** argv) {
                     benchmark::Counter(double(w * (rows - 1)) * double(st.iterations()),
                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
             });
-    for (unsigned bpp : {3u, 4u})
+    for (unsigned bpp : {1u, 3u, 4u})
         benchmark::RegisterBenchmark(
             ("stage/unfilter_paeth_runs_of_4/bpp" + std::to_string(bpp)).c_str(),
             [bpp](benchmark::State& st) {

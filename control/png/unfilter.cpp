@@ -261,13 +261,23 @@ bool unfilterPaethRun4(uint8_t* row0, size_t stride, const uint8_t* prev, size_t
                        unsigned bpp) {
 #if defined(TLV_HAVE_AVX2_PATH)
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && bpp == 3) {
-        unfilterPaethRun4Avx2<3>(row0, stride, prev, len);
-        return true;
-    }
-    if (avx2 && bpp == 4) {
-        unfilterPaethRun4Avx2<4>(row0, stride, prev, len);
-        return true;
+    if (avx2) {
+        switch (bpp) {
+        case 1:
+            unfilterPaethRun4Avx2<1>(row0, stride, prev, len);
+            return true;
+        case 2:
+            unfilterPaethRun4Avx2<2>(row0, stride, prev, len);
+            return true;
+        case 3:
+            unfilterPaethRun4Avx2<3>(row0, stride, prev, len);
+            return true;
+        case 4:
+            unfilterPaethRun4Avx2<4>(row0, stride, prev, len);
+            return true;
+        default:
+            break;
+        }
     }
 #endif
     (void)row0;
@@ -281,13 +291,21 @@ bool unfilterPaethRun4(uint8_t* row0, size_t stride, const uint8_t* prev, size_t
 bool unfilterPaethPair(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len,
                        unsigned bpp) {
 #if defined(__SSE2__)
-    if (bpp == 3) {
+    switch (bpp) {
+    case 1:
+        unfilterPaethPairSse<1>(row0, row1, prev, len);
+        return true;
+    case 2:
+        unfilterPaethPairSse<2>(row0, row1, prev, len);
+        return true;
+    case 3:
         unfilterPaethPairSse<3>(row0, row1, prev, len);
         return true;
-    }
-    if (bpp == 4) {
+    case 4:
         unfilterPaethPairSse<4>(row0, row1, prev, len);
         return true;
+    default:
+        break;
     }
 #endif
     (void)row0;

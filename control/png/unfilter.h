@@ -14,7 +14,7 @@ constexpr size_t kRowPadding = 16;
 void unfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp);
 
 // Undoes Paeth on two consecutive lines at once (row1 follows row0, both filtered with
-// Paeth), for 3 or 4 bytes per pixel. Returns false, having done nothing, where it does not
+// Paeth), for 1 to 4 bytes per pixel. Returns false, having done nothing, where it does not
 // apply.
 bool unfilterPaethPair(uint8_t* row0, uint8_t* row1, const uint8_t* prev, size_t len, unsigned bpp);
 

@@ -61,7 +61,7 @@ TEST(Unfilter, EveryFilterAndPixelSizeMatchesTheDefinition) {
 
 TEST(Unfilter, PaethPairEqualsTwoLinesInTurn) {
     std::mt19937 rng(2);
-    for (unsigned bpp : {3u, 4u})
+    for (unsigned bpp : {1u, 2u, 3u, 4u})
         for (size_t pixels : {size_t(1), size_t(2), size_t(3), size_t(640)}) {
             SCOPED_TRACE(testing::Message() << "bpp " << bpp << " pixels " << pixels);
             const size_t len = pixels * bpp;
@@ -81,7 +81,7 @@ TEST(Unfilter, PaethPairEqualsTwoLinesInTurn) {
 
 TEST(Unfilter, FourPaethLinesAtOnceEqualFourInTurn) {
     std::mt19937 rng(3);
-    for (unsigned bpp : {3u, 4u})
+    for (unsigned bpp : {1u, 2u, 3u, 4u})
         for (size_t pixels : {size_t(1), size_t(2), size_t(3), size_t(4), size_t(5), size_t(333)}) {
             SCOPED_TRACE(testing::Message() << "bpp " << bpp << " pixels " << pixels);
             const size_t len = pixels * bpp, stride = len + 1;
