@@ -14,6 +14,46 @@
 namespace tlv::png {
 namespace {
 
+// Narrow pixels: the left neighbour stays in a register instead of coming back through
+// memory (a store-to-load round trip per byte otherwise).
+template <unsigned Bpp>
+void subNarrow(uint8_t* row, size_t len) {
+    uint8_t a[Bpp] = {};
+    for (size_t i = 0; i + Bpp <= len; i += Bpp)
+        for (unsigned k = 0; k < Bpp; ++k)
+            row[i + k] = a[k] = uint8_t(row[i + k] + a[k]);
+}
+
+template <unsigned Bpp>
+void averageNarrow(uint8_t* row, const uint8_t* prev, size_t len) {
+    unsigned a[Bpp] = {};
+    for (size_t i = 0; i + Bpp <= len; i += Bpp)
+        for (unsigned k = 0; k < Bpp; ++k)
+            row[i + k] = uint8_t(a[k] = uint8_t(row[i + k] + ((a[k] + prev[i + k]) >> 1)));
+}
+
+inline uint8_t paeth(int a, int b, int c) {
+    const int pa = std::abs(b - c);
+    const int pb = std::abs(a - c);
+    const int pc = std::abs(a + b - 2 * c);
+    // Selects rather than branches: the choice is unpredictable on real images.
+    const int bc = pb <= pc ? b : c;
+    return uint8_t(pa <= pb && pa <= pc ? a : bc);
+}
+
+template <unsigned Bpp>
+void paethNarrow(uint8_t* row, const uint8_t* prev, size_t len) {
+    int a[Bpp] = {};
+    int c[Bpp] = {};
+    for (size_t i = 0; i + Bpp <= len; i += Bpp)
+        for (unsigned k = 0; k < Bpp; ++k) {
+            const int b = prev[i + k];
+            a[k] = uint8_t(row[i + k] + paeth(a[k], b, c[k]));
+            row[i + k] = uint8_t(a[k]);
+            c[k] = b;
+        }
+}
+
 void unfilterSub(uint8_t* row, size_t len, unsigned bpp) {
     for (size_t i = bpp; i < len; ++i)
         row[i] = uint8_t(row[i] + row[i - bpp]);
@@ -29,15 +69,6 @@ void unfilterAverageScalar(uint8_t* row, const uint8_t* prev, size_t len, unsign
         row[i] = uint8_t(row[i] + (prev[i] >> 1));
     for (size_t i = bpp; i < len; ++i)
         row[i] = uint8_t(row[i] + ((unsigned(row[i - bpp]) + prev[i]) >> 1));
-}
-
-inline uint8_t paeth(int a, int b, int c) {
-    const int pa = std::abs(b - c);
-    const int pb = std::abs(a - c);
-    const int pc = std::abs(a + b - 2 * c);
-    // Selects rather than branches: the choice is unpredictable on real images.
-    const int bc = pb <= pc ? b : c;
-    return uint8_t(pa <= pb && pa <= pc ? a : bc);
 }
 
 void unfilterPaethScalar(uint8_t* row, const uint8_t* prev, size_t len, unsigned bpp) {
@@ -345,6 +376,17 @@ void unfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t len, 
         break;
     }
 #endif
+    // Lines of whole 1- or 2-byte units (every depth below 16 bits fills whole bytes).
+    if (bpp == 1 || (bpp == 2 && len % 2 == 0)) {
+        switch (filter) {
+        case 1:
+            return bpp == 1 ? subNarrow<1>(row, len) : subNarrow<2>(row, len);
+        case 3:
+            return bpp == 1 ? averageNarrow<1>(row, prev, len) : averageNarrow<2>(row, prev, len);
+        default:
+            return bpp == 1 ? paethNarrow<1>(row, prev, len) : paethNarrow<2>(row, prev, len);
+        }
+    }
     switch (filter) {
     case 1:
         unfilterSub(row, len, bpp);
