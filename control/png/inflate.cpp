@@ -8,7 +8,8 @@ namespace tlv::png {
 namespace {
 
 // Decode table entry:
-//   bits 0-4   bits of the codeword (in a subtable: bits after the root bits)
+//   bits 0-4   bits of the codeword (in a subtable: bits after the root bits); bits 5-7 stay
+//              zero so that "e & 63" is the same and costs no instruction as a shift count
 //   bits 8-11  extra bits of a length or distance (subtable pointer: subtable index bits)
 //   bit 13     end of block
 //   bit 14     exceptional: subtable pointer, end of block or invalid code
@@ -347,6 +348,10 @@ InflateStatus Decoder::codedBlock() {
     uint64_t bitBuf = m_bitBuf;
     unsigned bitsLeft = m_bitsLeft;
     InflateStatus status = InflateStatus::Done;
+    // The stores through out could alias the members, so the bounds live in locals too.
+    const uint8_t* const inEnd = m_inEnd;
+    uint8_t* const outEnd = m_outEnd;
+    const uint8_t* const outStart = m_outStart;
 
     // Fast loop: no bounds checks inside, a branch-free refill to 56..63 bits. One refill
     // covers a length code, its extra bits, a distance code and its extra bits (48 bits).
@@ -365,23 +370,23 @@ InflateStatus Decoder::codedBlock() {
     // e always holds the entry of the next symbol, looked up before the previous match is
     // copied so that the table load overlaps the copy.
     uint32_t e = 0;
-    if (m_inEnd - in >= kFastIn && m_outEnd - out >= kFastOut) {
+    if (inEnd - in >= kFastIn && outEnd - out >= kFastOut) {
         TLV_REFILL();
         e = lit[bitBuf & litMask];
     }
-    while (m_inEnd - in >= kFastIn && m_outEnd - out >= kFastOut) {
+    while (inEnd - in >= kFastIn && outEnd - out >= kFastOut) {
         TLV_REFILL();
         if (e & kLit) {
             // Root-table literals take at most 11 bits: three fit in one refill.
-            TLV_DROP(e & 31);
+            TLV_DROP(e & 63);
             *out++ = uint8_t(e >> 16);
             e = lit[bitBuf & litMask];
             if (e & kLit) {
-                TLV_DROP(e & 31);
+                TLV_DROP(e & 63);
                 *out++ = uint8_t(e >> 16);
                 e = lit[bitBuf & litMask];
                 if (e & kLit) {
-                    TLV_DROP(e & 31);
+                    TLV_DROP(e & 63);
                     *out++ = uint8_t(e >> 16);
                     e = lit[bitBuf & litMask];
                 }
@@ -391,10 +396,10 @@ InflateStatus Decoder::codedBlock() {
         }
         if (e & kExc) {
             if (e & kSub) {
-                TLV_DROP(e & 31);
+                TLV_DROP(e & 63);
                 e = lit[(e >> 16) + (bitBuf & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
                 if (e & kLit) {
-                    TLV_DROP(e & 31);
+                    TLV_DROP(e & 63);
                     *out++ = uint8_t(e >> 16);
                     e = lit[bitBuf & litMask];
                     continue;
@@ -402,7 +407,7 @@ InflateStatus Decoder::codedBlock() {
             }
             if (e & kExc) {
                 if (e & kEob) {
-                    TLV_DROP(e & 31);
+                    TLV_DROP(e & 63);
                     goto done;
                 }
                 status = InflateStatus::BadData;
@@ -411,7 +416,7 @@ InflateStatus Decoder::codedBlock() {
         }
         {
             uint64_t saved = bitBuf;
-            unsigned cw = e & 31;
+            unsigned cw = e & 63;
             unsigned ex = (e >> 8) & 15;
             TLV_DROP(cw + ex);
             const size_t len = (e >> 16) + size_t((saved >> cw) & ((uint64_t(1) << ex) - 1));
@@ -421,7 +426,7 @@ InflateStatus Decoder::codedBlock() {
                     status = InflateStatus::BadData;
                     goto done;
                 }
-                TLV_DROP(e & 31);
+                TLV_DROP(e & 63);
                 e = dist[(e >> 16) + (bitBuf & ((uint64_t(1) << ((e >> 8) & 15)) - 1))];
                 if (e & kExc) {
                     status = InflateStatus::BadData;
@@ -429,11 +434,11 @@ InflateStatus Decoder::codedBlock() {
                 }
             }
             saved = bitBuf;
-            cw = e & 31;
+            cw = e & 63;
             ex = (e >> 8) & 15;
             TLV_DROP(cw + ex);
             const size_t d = (e >> 16) + size_t((saved >> cw) & ((uint64_t(1) << ex) - 1));
-            if (d > size_t(out - m_outStart)) {
+            if (d > size_t(out - outStart)) {
                 status = InflateStatus::BadData;
                 goto done;
             }
