@@ -521,7 +521,7 @@ void clsLoadPNG::decode() {
     uint64_t boxPixels;
     const uint64_t needW = std::max<uint64_t>(uint64_t(ox) + w, uint64_t(std::max(box.width, 0)));
     const uint64_t needH = std::max<uint64_t>(uint64_t(oy) + h, uint64_t(std::max(box.height, 0)));
-    if (!mulChecked(needW, needH, boxPixels) || boxPixels > 4 * m_maxPixels || needW > INT32_MAX ||
+    if (!mulChecked(needW, needH, boxPixels) || boxPixels / 4 > m_maxPixels || needW > INT32_MAX ||
         needH > INT32_MAX)
         return;
     if (!m_picBox)
