@@ -153,8 +153,7 @@ TEST(PngSuite, ChunkValuesAreExposed) {
     EXPECT_TRUE(png.zText().empty());
     const std::string plainText = png.Text();
     open("ctzn0g04.png");
-    EXPECT_NE(png.zText().find("Copyright: Copyright Willem van Schaik"), std::string::npos)
-        << png.zText();
+    EXPECT_NE(png.zText().find("Copyright: Copyright "), std::string::npos) << png.zText();
     EXPECT_FALSE(png.Text().empty());
     EXPECT_EQ(png.Text() + "\r\n" + png.zText(), plainText);
 }
