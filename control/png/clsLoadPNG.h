@@ -26,7 +26,9 @@ public:
     uint8_t Filter() const { return m_filter; }
     uint8_t Interlacing() const { return m_interlacing; }
     // 0 decoded and drawn, 1 not a PNG signature, 3 a chunk reaches past the end of the
-    // file, 4 IEND without IDAT.
+    // file, 4 IEND without IDAT. A header the reader cannot show (unknown type, depth or
+    // method, over the pixel limit) leaves 0 and draws nothing; damaged image data leave 0
+    // and an incomplete picture (complete() is false).
     int ErrorNumber() const { return m_errorNumber; }
     bool HaveAlpha() const { return m_haveAlpha; }
     bool HaveTransparence() const { return m_haveTrns; }
@@ -50,7 +52,6 @@ public:
         m_ownBkgnd = on;
         m_ownBkgndColor = color;
     }
-    uint32_t OwnBkgndColor() const { return m_ownBkgndColor; }
     PictureBox* PicBox() const { return m_picBox; }
     void PicBox(PictureBox* box) { m_picBox = box; }
     bool SetToBkgrnd() const { return m_toBkgrnd; }
@@ -61,6 +62,8 @@ public:
         m_posY = y < 0 ? 0 : y;
     }
 
+    // Beyond the members above: for tools, tests and the limits.
+    uint32_t OwnBkgndColor() const { return m_ownBkgndColor; }
     // Decodes a file already in memory, like OpenPNG.
     void openPngData(const uint8_t* data, size_t size);
     // Images with more pixels than this are not decoded (nothing is drawn).
