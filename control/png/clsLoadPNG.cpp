@@ -337,6 +337,7 @@ void clsLoadPNG::readChunks(const uint8_t* data, size_t size) {
         m_errorNumber = 1;
         return;
     }
+    m_idat.reserve(size); // the image data cannot outgrow the file
     size_t pos = 8;
     for (;;) {
         // A file that ends before IEND is cut short like one cut inside a chunk.
