@@ -14,6 +14,7 @@
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
+#include "ui/qt_forms.h"
 
 #include <QApplication>
 #include <csignal>
@@ -91,9 +92,7 @@ int main(int argc, char** argv) {
         if (logger)
             logger->trace(text);
     };
-    LoggingForms forms(trace);
-    LoggingStatus status(trace);
-    LoggingTray tray(trace);
+    QtForms forms(scheduler, layout);
     LoggingCleanup cleanup(trace);
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
@@ -111,11 +110,12 @@ int main(int argc, char** argv) {
     }
 
     ClientPorts ports{clock,        scheduler,   *hives.machine, *hives.user, systemInfo,
-                      layout,       *lockdown,   *mute,          forms,       status,
-                      tray,         cleanup,     cleanup,        cleanup,     *sessionEnd,
+                      layout,       *lockdown,   *mute,          forms,       forms,
+                      forms,        cleanup,     cleanup,        cleanup,     *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
     Client client(ports);
     logger = &client.log();
+    forms.attach(client);
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);
 

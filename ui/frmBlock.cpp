@@ -518,6 +518,13 @@ void frmBlock::startCloseSessionCountdown(int64_t seconds) {
     m_tmrCloseSession->start(1000);
 }
 
+void frmBlock::stopCloseSessionCountdown() {
+    m_tmrCloseSession->stop();
+}
+bool frmBlock::closeSessionCountdownRunning() const {
+    return m_tmrCloseSession->enabled();
+}
+
 void frmBlock::tmrCloseSession_Timer() {
     m_sessionExpiry -= 1;
     m_ui->lblCloseSessionWarning->setText(

@@ -85,6 +85,8 @@ public:
     void clearAfterRefusal();
 
     void startCloseSessionCountdown(int64_t seconds);
+    void stopCloseSessionCountdown();
+    bool closeSessionCountdownRunning() const;
     void startUnblockCountdown(int64_t seconds);
     int64_t closeSessionCountdown() const { return m_sessionExpiry; }
 
