@@ -149,7 +149,7 @@ void ServerLink::tmrSrvCnxStatus_Timer() {
         }
         if (!m_clientStarted)
             return;
-        FormsPort& f = m_d.forms;
+        LinkForms& f = m_d.forms;
         if (s == kSckClosed || s == kSckResolvingHost || s == kSckConnecting || s == kSckClosing ||
             s == kSckError) {
             f.setCaption("frmMain", "lblConnexionStatus", res(10212) + suffix);
@@ -211,10 +211,8 @@ void ServerLink::wskCli_Error() {
     }
 }
 
-void ServerLink::onSystemTimeChanged(bool sessionExists) {
+void ServerLink::onSystemTimeChanged() {
     m_lastContactMs = m_d.clock.monotonicMs();
-    if (sessionExists)
-        m_clockChanged = true;
 }
 
 void ServerLink::closeSockets() {

@@ -9,8 +9,6 @@
 #include "platform/clock.h"
 #include "platform/scheduler.h"
 
-#include <cmath>
-
 namespace tlv {
 
 using namespace linkdetail;
@@ -115,7 +113,7 @@ void ServerLink::dispatch(std::string_view token, std::string_view payload, bool
 }
 
 void ServerLink::showOk(const std::string& text, std::string_view owner) {
-    m_d.forms.subShowMsgBox(text, false, true, MsgAction::None, owner);
+    m_d.forms.subShowMsgBox(text, false, true, LinkMsgAction::None, owner);
 }
 
 void ServerLink::onAppVersion(std::string_view p, bool& stop) {
@@ -137,11 +135,8 @@ void ServerLink::onSessionOK(std::string_view p, bool&) {
     if (type == 2 || type == 4 || type == 5) {
         const double remaining = funStrToDate(fieldAt(f, 1));
         const double validity = funStrToDate(fieldAt(f, 2));
-        const bool unlimited = funStrToInt(fieldAt(f, 3)) > 0;
-        m_d.session.setRemainingTime(remaining);
-        m_d.session.setValidity(validity);
-        m_d.session.setUnlimited(unlimited);
-        m_d.session.setCreditTime(m_d.session.creditTime() + remaining);
+        const int unlimited = funStrToInt(fieldAt(f, 3));
+        m_d.session.onSessionOK(remaining, validity, unlimited);
     }
     m_refusalCode = 0;
     m_requestPending = false;
@@ -170,13 +165,12 @@ void ServerLink::onSessionNOK(std::string_view p, bool&) {
 
 void ServerLink::onPostPaidMode(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
-    PostPaidParams pp;
-    pp.rechargeBased = funStrToInt(fieldAt(f, 0));
-    pp.billingIncrement = funStrToDate(fieldAt(f, 1));
-    pp.minimumBilling = funStrToDate(fieldAt(f, 2));
-    pp.autoOptimise = funStrToInt(fieldAt(f, 3));
-    pp.extraDate = funStrToDate(fieldAt(f, 4));
-    m_d.session.setPostPaid(pp);
+    const int rechargeBased = funStrToInt(fieldAt(f, 0));
+    const double increment = funStrToDate(fieldAt(f, 1));
+    const double minimum = funStrToDate(fieldAt(f, 2));
+    const int autoOptimise = funStrToInt(fieldAt(f, 3));
+    const double extra = funStrToDate(fieldAt(f, 4));
+    m_d.session.setPostPaid(rechargeBased, increment, minimum, autoOptimise, extra);
 }
 
 void ServerLink::onDefaultRecharges(std::string_view p, bool&) {
@@ -186,11 +180,11 @@ void ServerLink::onDefaultRecharges(std::string_view p, bool&) {
         return;
     }
     const size_t last = f.size() - 1;
-    std::vector<RechargeRecord> table(last / 2 + 1);
+    std::vector<std::pair<double, float>> table(last / 2 + 1);
     for (size_t i = 0; i < table.size(); ++i) {
-        table[i].duration = funStrToDate(f[2 * i]);
+        table[i].first = funStrToDate(f[2 * i]);
         if (2 * i + 1 <= last)
-            table[i].price = funStrToSng(f[2 * i + 1]);
+            table[i].second = funStrToSng(f[2 * i + 1]);
     }
     m_d.session.setRecharges(table);
 }
@@ -212,30 +206,19 @@ void ServerLink::onCurrencySymbol(std::string_view p, bool&) {
 
 void ServerLink::onOffPeakParams(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
-    OffPeakParams o;
-    o.ratio = funStrToInt(fieldAt(f, 0));
-    o.end = funStrToDate(fieldAt(f, 1));
-    o.start = funStrToDate(fieldAt(f, 2));
-    m_d.session.setOffPeak(o);
+    const int ratio = funStrToInt(fieldAt(f, 0));
+    const double end = funStrToDate(fieldAt(f, 1));
+    const double start = funStrToDate(fieldAt(f, 2));
+    m_d.session.setOffPeak(ratio, end, start);
 }
 
 void ServerLink::onActivateWksn(std::string_view, bool&) {
-    if (m_d.wksn.state() == 4) {
-        if (m_d.ext.runEndBatch() == 1)
-            m_d.ext.subRunSessionEndBatch();
-        if (m_d.constants.wksnRebootOnSessionEnd == 1 && !m_d.log.debug()) {
-            m_d.ext.subEmptySerializedUser();
-            m_d.wksn.subShutdown(2, "");
-        }
-    }
-    m_d.wksn.subActivate();
+    m_d.wksn.onServerActivateWksn();
     m_failedAttempts = 0;
 }
 
 void ServerLink::onLockWksn(std::string_view, bool&) {
-    if (m_d.wksn.state() == 4 && m_d.ext.runEndBatch() == 1)
-        m_d.ext.subRunSessionEndBatch();
-    m_d.wksn.subLock();
+    m_d.wksn.onServerLockWksn();
 }
 
 void ServerLink::onSessionClose(std::string_view, bool&) {
@@ -244,14 +227,14 @@ void ServerLink::onSessionClose(std::string_view, bool&) {
 }
 
 void ServerLink::onForceConnected(std::string_view p, bool&) {
-    FormsPort& f = m_d.forms;
+    LinkForms& f = m_d.forms;
     if (p == "1") {
         f.setValue("frmBlock", "optConnected", true);
         f.setValue("frmStatus", "optConnected", true);
         f.setEnabled("frmBlock", "optDisconnected", false);
         f.setEnabled("frmStatus", "optDisconnected", false);
         if (m_d.wksn.state() == 5) {
-            f.subShowMsgBox(res(10196) + "\n" + res(10197), false, true, MsgAction::None,
+            f.subShowMsgBox(res(10196) + "\n" + res(10197), false, true, LinkMsgAction::None,
                             "frmStatus");
             m_d.wksn.setPreviousState(m_d.wksn.state());
             m_d.wksn.setState(6);
@@ -265,14 +248,12 @@ void ServerLink::onForceConnected(std::string_view p, bool&) {
 
 void ServerLink::onWksnMsgOptions(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
-    WarningOptions w;
-    w.timeWarnings = funStrToInt(fieldAt(f, 0));
-    w.firstWarningMinutes = funStrToInt(fieldAt(f, 1));
-    w.secondWarningMinutes = funStrToInt(fieldAt(f, 2));
+    const int timeWarnings = funStrToInt(fieldAt(f, 0));
+    const int first = funStrToInt(fieldAt(f, 1));
+    const int second = funStrToInt(fieldAt(f, 2));
     const int amount = funStrToInt(fieldAt(f, 3));
-    w.amountStep = funStrToSng(fieldAt(f, 4));
-    w.amountWarning = w.amountStep != 0 ? amount : 0;
-    m_d.session.setWarnings(w);
+    const float step = funStrToSng(fieldAt(f, 4));
+    m_d.session.setWarnings(timeWarnings, first, second, step != 0 ? amount : 0, step);
 }
 
 void ServerLink::onActivateSelfServ(std::string_view p, bool&) {
@@ -321,17 +302,7 @@ void ServerLink::onRechargeCard(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
     const double added = funStrToDate(fieldAt(f, 0));
     const double validity = funStrToDate(fieldAt(f, 1));
-    SessionPort& s = m_d.session;
-    s.setRemainingTime(s.remainingTime() + added);
-    s.setValidity(validity);
-    s.setCreditTime(s.creditTime() + added);
-    const int ratio = s.offPeakRatio();
-    const double serverNow = now() + m_serverTimeOffset;
-    const double timeOfDay = std::fabs(serverNow - std::trunc(serverNow));
-    if (ratio != 0 && s.funIsOffPeak(timeOfDay))
-        s.setDisplayedRemaining(s.remainingTime() / (ratio / 100.0));
-    else
-        s.setDisplayedRemaining(s.remainingTime());
+    m_d.session.onRechargeCard(added, validity);
 }
 
 void ServerLink::onPauseWksn(std::string_view, bool&) {
@@ -360,7 +331,7 @@ void ServerLink::onResumeWksn(std::string_view, bool&) {
 void ServerLink::onNotifyInetCnx(std::string_view, bool&) {
     if (m_d.wksn.state() == 9 && !m_d.forms.msgBoxShown())
         m_d.forms.subShowMsgBox(res(10207) + "\n" + res(10208), true, true,
-                                MsgAction::ResumeSession, "frmBlock");
+                                LinkMsgAction::ResumeSession, "frmBlock");
     m_noInetShown = false;
 }
 
@@ -368,7 +339,7 @@ void ServerLink::onNotifyNoInetCnx(std::string_view, bool&) {
     if (m_d.wksn.state() == 6 && !m_noInetShown && !m_d.forms.msgBoxShown()) {
         m_noInetShown = true;
         m_d.forms.subShowMsgBox(res(10205) + "\n" + res(10206), true, false,
-                                MsgAction::PauseSession, "frmStatus");
+                                LinkMsgAction::PauseSession, "frmStatus");
     }
 }
 
@@ -415,7 +386,7 @@ void ServerLink::onSessionFree(std::string_view, bool&) {
 }
 
 void ServerLink::onMessageSend(std::string_view p, bool&) {
-    m_d.forms.subShowMsgBox(std::string(p), false, true, MsgAction::None, "frmMain");
+    m_d.forms.subShowMsgBox(std::string(p), false, true, LinkMsgAction::None, "frmMain");
 }
 
 void ServerLink::onKilledApps(std::string_view p, bool&) {
@@ -446,7 +417,7 @@ void ServerLink::onSEssionCleanup(std::string_view p, bool&) {
 }
 
 void ServerLink::onSessionID(std::string_view p, bool&) {
-    m_d.wksn.setSessionId(funStrToLong(p));
+    m_sessionId = funStrToLong(p);
 }
 
 void ServerLink::onHideCardNum(std::string_view p, bool&) {
@@ -462,13 +433,7 @@ void ServerLink::onEnablePause(std::string_view p, bool&) {
 }
 
 void ServerLink::onServerDate(std::string_view p, bool&) {
-    m_serverTimeOffset = funStrToDate(p) - now();
-    if (m_clockChanged) {
-        const int s = m_d.wksn.state();
-        if (s > 2 && s != 8)
-            m_d.wksn.funUnPauseSession();
-        m_clockChanged = false;
-    }
+    m_d.session.onServerDate(funStrToDate(p));
 }
 
 void ServerLink::onSessBatchStart(std::string_view p, bool&) {
@@ -503,14 +468,10 @@ void ServerLink::onWksnDefaultMode(std::string_view p, bool&) {
 
 void ServerLink::onDefaultLanguage(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
-    const std::string language = m_d.exeName + fieldAt(f, 0);
+    const std::string suffix = fieldAt(f, 0);
     const int charset = funStrToInt(fieldAt(f, 1));
-    SystemSettings& s = m_d.settings;
-    s.interfaceLanguage = s.defaultInterfaceLanguage = language;
-    s.interfaceLanguageCharset = s.defaultInterfaceLanguageCharset = charset;
+    m_d.wksn.subSetDefaultLanguage(suffix, charset);
     m_d.forms.subLocalizeInterface();
-    m_d.store.saveGeneralText("Interface Language", language);
-    m_d.store.saveGeneralNumber("Interface Language Charset", static_cast<uint32_t>(charset));
 }
 
 void ServerLink::onMsgLogoFilesType(std::string_view p, bool&) {
@@ -564,6 +525,7 @@ void ServerLink::onTalvorConstants(std::string_view p, bool&) {
     c.wksnShutdownDelay = funStrToInt(fieldAt(f, 19));
     c.wksnStartDelay = funStrToLong(fieldAt(f, 20));
     m_d.store.subSetConstWksn(c);
+    m_d.session.constantsChanged();
     m_hideAllStatusWin = c.wksnHideAllStatusWin == 1;
     m_disableSessCloseButton = c.wksnDisableSessCloseButton == 1;
     m_d.forms.subSetCloseButtons();

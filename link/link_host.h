@@ -8,36 +8,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tlv {
 
 struct ConstWksn;
 
-// Tariff and option data the server pushes (consumed by the session clock).
-struct PostPaidParams {
-    int rechargeBased = 0;
-    double billingIncrement = 0; // Date (duration)
-    double minimumBilling = 0;   // Date (duration)
-    int autoOptimise = 0;
-    double extraDate = 0; // kept, not used
-};
-struct RechargeRecord {
-    double duration = 0; // Date (duration)
-    float price = 0;
-};
-struct OffPeakParams {
-    int ratio = 0;    // percent; 0 = none
-    double end = 0;   // time of day
-    double start = 0; // time of day
-};
-struct WarningOptions {
-    int timeWarnings = 0;
-    int firstWarningMinutes = 0;
-    int secondWarningMinutes = 0;
-    int amountWarning = 0;
-    float amountStep = 0;
-};
 struct KilledAppsOptions {
     int killIE = 0, killMozilla = 0, killNetscape = 0, killOutlookExpress = 0;
     bool hasList = false;
@@ -50,7 +27,7 @@ struct CleanupOptions {
     int clearMessenger = 0;
 };
 
-// Workstation state machine and session record.
+// Workstation state machine (the client object).
 class WorkstationPort {
 public:
     virtual ~WorkstationPort() = default;
@@ -61,12 +38,6 @@ public:
     virtual int sessionType() const = 0;
     virtual void setSessionType(int t) = 0;
     virtual bool disabled() const = 0;
-
-    virtual std::string userId() const = 0;
-    virtual void setUserId(const std::string& id) = 0;
-    virtual void setSessionPassword(const std::string& pw) = 0;
-    virtual void setSessionId(int32_t id) = 0;
-    virtual void setSessionStartTime(double date) = 0;
 
     virtual void subShowBlockScreen() = 0;
     virtual bool funStartSession() = 0;
@@ -80,9 +51,16 @@ public:
     virtual void subDisableWksn(const std::string& reason) = 0;
     virtual void subSetDefaultUsage() = 0;
     virtual void subShutdown(int mode, const std::string& reason) = 0;
+    // The client's part of subUserInit: the clock cleared, state and previous state reset.
+    virtual void subUserInit() = 0;
+    // LockWksn and ActivateWksn: the session-end batch in state 4, the reboot option.
+    virtual void onServerLockWksn() = 0;
+    virtual void onServerActivateWksn() = 0;
+    // Both languages and charsets, saved in "General".
+    virtual void subSetDefaultLanguage(const std::string& suffix, int charset) = 0;
 };
 
-// Session clock values and tariffs.
+// Session clock values and tariffs. Durations and dates as on the wire (days).
 class SessionPort {
 public:
     virtual ~SessionPort() = default;
@@ -91,33 +69,35 @@ public:
     virtual double offPeakTime() const = 0;
     virtual double disconnectedTime() const = 0;
     virtual double remainingTime() const = 0;
-    virtual void setRemainingTime(double d) = 0;
     virtual double displayedRemaining() const = 0;
-    virtual void setDisplayedRemaining(double d) = 0;
-    virtual double creditTime() const = 0;
-    virtual void setCreditTime(double d) = 0;
-    virtual void setValidity(double date) = 0;
-    virtual void setUnlimited(bool u) = 0;
     virtual float amountDue() const = 0;
-    virtual void setRemainingAtDisconnection(double d) = 0;
-    // subUserInit's part of the clock: last tick = now, last amount warning multiple = 0.
-    virtual void resetTicks() = 0;
-    virtual bool funIsOffPeak(double timeOfDay) const = 0;
-    virtual int offPeakRatio() const = 0;
+    // Server time minus local time, in days.
+    virtual double serverTimeOffset() const = 0;
 
-    virtual void setPostPaid(const PostPaidParams& p) = 0;
-    virtual void setRecharges(const std::vector<RechargeRecord>& table) = 0;
+    // remaining = credit; validity; unlimited = (flag > 0); credit time += credit.
+    virtual void onSessionOK(double remaining, double validity, int unlimited) = 0;
+    // remaining and credit += added; validity; displayed remaining at the off-peak rate.
+    virtual void onRechargeCard(double added, double validity) = 0;
+    // Offset = date - now; a session locked by a clock change resumes.
+    virtual void onServerDate(double serverDate) = 0;
+    virtual void setPostPaid(int rechargeBased, double billingIncrement, double minimumBilling,
+                             int autoOptimise, double extra) = 0;
+    // (duration, price) rows.
+    virtual void setRecharges(const std::vector<std::pair<double, float>>& rows) = 0;
     virtual void setRatioDisconnected(int percent) = 0;
     virtual void setCurrency(const std::string& symbol, const std::string& format) = 0;
-    virtual void setOffPeak(const OffPeakParams& p) = 0;
-    virtual void setWarnings(const WarningOptions& w) = 0;
+    virtual void setOffPeak(int ratio, double end, double start) = 0;
+    virtual void setWarnings(int timeWarnings, int firstMinutes, int secondMinutes,
+                             int amountWarning, float amountStep) = 0;
+    // The constants changed (the currency marker genCurrencySymb among them).
+    virtual void constantsChanged() {}
 };
 
 // The forms, addressed by their given form and control names ("frmBlock", "cmdCxn").
-enum class MsgAction { None, ResumeSession, PauseSession };
-class FormsPort {
+enum class LinkMsgAction { None, ResumeSession, PauseSession };
+class LinkForms {
 public:
-    virtual ~FormsPort() = default;
+    virtual ~LinkForms() = default;
     virtual void setEnabled(std::string_view form, std::string_view control, bool on) = 0;
     virtual void setVisible(std::string_view form, std::string_view control, bool on) = 0;
     virtual void setCaption(std::string_view form, std::string_view control,
@@ -143,7 +123,7 @@ public:
     virtual void unload(std::string_view form) = 0;
     virtual bool msgBoxShown() const = 0;
     virtual void subShowMsgBox(const std::string& text, bool yesNo, bool defaultYes,
-                               MsgAction action, std::string_view owner) = 0;
+                               LinkMsgAction action, std::string_view owner) = 0;
     virtual void subShowStatus() = 0;
     virtual void subSetCloseButtons() = 0;
     virtual void subLocalizeInterface() = 0;
@@ -186,13 +166,11 @@ public:
     virtual void subSerializeUser() {}
     virtual void subInitSerializedUser() {}
     virtual void subEmptySerializedUser() {}
-    virtual void subRunSessionEndBatch() {}
     virtual void setKilledApps(const KilledAppsOptions&) {}
     virtual void setCleanup(const CleanupOptions&) {}
     virtual void setBatchStart(int) {}
     virtual void setBatchEnd(int) {}
     virtual void setBatchStyle(int) {}
-    virtual int runEndBatch() const { return 0; }
     virtual void setAppKillerRunning(bool) {}
     virtual std::string networkIdentity() const { return {}; }
 };

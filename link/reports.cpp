@@ -61,7 +61,7 @@ void ServerLink::tmrWksnStatus_Timer() {
     try {
         if (!connected()) {
             if (m_firstDisconnectedTick) {
-                m_d.session.setRemainingAtDisconnection(m_d.session.remainingTime());
+                m_remainingAtDisconnection = m_d.session.remainingTime();
                 m_offline = true;
                 m_firstDisconnectedTick = false;
             }
@@ -93,7 +93,7 @@ void ServerLink::subUpdateServer() {
         out += funBuildMessage(tok::kWorkstationState, std::to_string(m_d.wksn.state()));
         out += funBuildMessage(tok::kSessionType, std::to_string(type));
         out += funBuildMessage(tok::kElapsedTime, funDblToStr(s.elapsedTime()));
-        out += funBuildMessage(tok::kUserID, m_d.wksn.userId());
+        out += funBuildMessage(tok::kUserID, m_userId);
         if (type == 2 || type == 4 || type == 5) {
             out += funBuildMessage(tok::kRemainingTime, funDblToStr(s.remainingTime()));
             out += funBuildMessage(tok::kRemTimeAparent, funDblToStr(s.displayedRemaining()));
@@ -132,12 +132,12 @@ void ServerLink::subStartConnexion(int type, int mode, const std::string& cardOr
         // The login panel stays disabled until tmrActivateTimeout: one request at a time.
         if (m_requestWaiting)
             return;
-        FormsPort& f = m_d.forms;
+        LinkForms& f = m_d.forms;
         for (const char* c : {"cmdCxn", "txtCardNum", "txtLogin", "txtPassword"})
             f.setEnabled("frmBlock", c, false);
         f.setHourglass("frmBlock", true);
         subUserInit();
-        const double start = now() + m_serverTimeOffset;
+        const double start = now() + m_d.session.serverTimeOffset();
         const auto notAvailable = [&] {
             f.setTimer("frmBlock", "tmrActivateTimeout", true);
             f.setHourglass("frmBlock", false);
@@ -187,7 +187,7 @@ void ServerLink::finishRequest(bool timedOut) {
         m_requestWaiting = false;
         ++m_requestSerial;
         m_tmrRequestTimeout->setEnabled(false);
-        FormsPort& f = m_d.forms;
+        LinkForms& f = m_d.forms;
         f.setTimer("frmBlock", "tmrActivateTimeout", true);
         f.setHourglass("frmBlock", false);
         m_requestPending = false;
@@ -223,9 +223,9 @@ void ServerLink::finishRequest(bool timedOut) {
         }
         m_d.wksn.setSessionType(r.type);
         m_d.wksn.setState(r.mode);
-        m_d.wksn.setSessionStartTime(r.startTime);
-        m_d.wksn.setUserId(r.cardOrLogin);
-        m_d.wksn.setSessionPassword(r.password);
+        m_sessionStartTime = r.startTime;
+        m_userId = r.cardOrLogin;
+        m_sessionPassword = r.password;
         subUpdateServer();
         m_d.wksn.funStartSession();
         m_failedAttempts = 0;
@@ -254,18 +254,18 @@ void ServerLink::refusalMessage(int code) {
 
 void ServerLink::subUserInit() {
     try {
-        WorkstationPort& w = m_d.wksn;
-        w.setUserId("");
-        w.setSessionPassword("");
-        w.setSessionId(-1);
-        w.setState(m_d.settings.defaultState);
-        w.setPreviousState(m_d.settings.defaultState);
-        m_d.session.setUnlimited(false);
-        m_d.session.resetTicks();
-        m_noInetShown = false;
+        m_d.wksn.subUserInit();
+        userInitRest();
     } catch (const std::exception& e) {
         m_d.log.subLogError("modFunctions.subUserInitError", e);
     }
+}
+
+void ServerLink::userInitRest() {
+    m_userId.clear();
+    m_sessionPassword.clear();
+    m_sessionId = -1;
+    m_noInetShown = false;
 }
 
 void ServerLink::subCheckBalance() {

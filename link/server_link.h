@@ -53,7 +53,7 @@ public:
         LinkFlags& flags;
         WorkstationPort& wksn;
         SessionPort& session;
-        FormsPort& forms;
+        LinkForms& forms;
         StringsPort& strings;
         SettingsPort& store;
         ExtensionsPort& ext;
@@ -91,7 +91,11 @@ public:
     void subCheckBalance();
 
     // The system time was changed: silence is measured from now on.
-    void onSystemTimeChanged(bool sessionExists);
+    void onSystemTimeChanged();
+    // The link's part of subUserInit: user ID, session password, session ID, notice flag.
+    void userInitRest();
+    // The client's timer says the client has started.
+    void markClientStarted() { m_clientStarted = true; }
     // Called by funStartSession and subActivate.
     void resetFailedAttempts() { m_failedAttempts = 0; }
     // Sends the free text to the manager (deactivation dialog, chat).
@@ -108,7 +112,15 @@ public:
     bool requestPending() const { return m_requestPending; }
     int refusalCode() const { return m_refusalCode; }
     int failedAttempts() const { return m_failedAttempts; }
-    double serverTimeOffset() const { return m_serverTimeOffset; }
+    double remainingAtDisconnection() const { return m_remainingAtDisconnection; }
+    const std::string& userId() const { return m_userId; }
+    const std::string& sessionPassword() const { return m_sessionPassword; }
+    int32_t sessionId() const { return m_sessionId; }
+    double sessionStartTime() const { return m_sessionStartTime; }
+    void setUserId(const std::string& id) { m_userId = id; }
+    void setSessionPassword(const std::string& pw) { m_sessionPassword = pw; }
+    void setSessionId(int32_t id) { m_sessionId = id; }
+    void setSessionStartTime(double d) { m_sessionStartTime = d; }
     const std::string& serverName() const { return m_serverName; }
     int serverPort() const { return m_serverPort; }
     const std::string& managerLogin() const { return m_managerLogin; }
@@ -119,7 +131,6 @@ public:
     bool offline() const { return m_offline; }
     bool noInetNoticeShown() const { return m_noInetShown; }
     void setNoInetNoticeShown(bool v) { m_noInetShown = v; }
-    void setClockChanged(bool v) { m_clockChanged = v; }
     TcpSocket& wskCli() { return *m_wskCli; }
     UdpSocket& wskFindServer() { return *m_wskFindServer; }
     Timer& tmrSrvCnxStatus() { return *m_tmrSrvCnxStatus; }
@@ -224,14 +235,19 @@ private:
     // Written by the dispatcher.
     bool m_requestPending = false;
     int m_refusalCode = 0;
-    double m_serverTimeOffset = 0;
-    bool m_clockChanged = false;
+    double m_remainingAtDisconnection = 0;
     bool m_noInetShown = false;
     std::string m_managerLogin;
     std::string m_managerPassword;
     std::string m_adminPassword;
     bool m_hideAllStatusWin = false;
     bool m_disableSessCloseButton = false;
+
+    // The session's identity (the rest of the session record).
+    std::string m_userId;
+    std::string m_sessionPassword;
+    int32_t m_sessionId = -1;
+    double m_sessionStartTime = 0;
 
     // The session request in progress.
     int m_failedAttempts = 0;

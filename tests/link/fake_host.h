@@ -24,9 +24,9 @@ struct FakeWorkstation : WorkstationPort {
     int st = 2, prev = 2, type = 0;
     bool isDisabled = false;
     std::string disabledReason;
-    std::string user, password;
-    int32_t sessionId = -1;
-    double startTime = 0;
+    int defaultState = 2;
+    std::string language;
+    int charset = 0;
     std::vector<std::string> calls;
 
     int state() const override { return st; }
@@ -36,11 +36,6 @@ struct FakeWorkstation : WorkstationPort {
     int sessionType() const override { return type; }
     void setSessionType(int t) override { type = t; }
     bool disabled() const override { return isDisabled; }
-    std::string userId() const override { return user; }
-    void setUserId(const std::string& id) override { user = id; }
-    void setSessionPassword(const std::string& pw) override { password = pw; }
-    void setSessionId(int32_t id) override { sessionId = id; }
-    void setSessionStartTime(double d) override { startTime = d; }
     void subShowBlockScreen() override { calls.push_back("subShowBlockScreen"); }
     bool funStartSession() override {
         calls.push_back("funStartSession");
@@ -80,43 +75,56 @@ struct FakeWorkstation : WorkstationPort {
     void subShutdown(int mode, const std::string&) override {
         calls.push_back("subShutdown " + std::to_string(mode));
     }
+    void subUserInit() override { st = prev = defaultState; }
+    void onServerLockWksn() override {
+        calls.push_back("onServerLockWksn");
+        st = 3;
+    }
+    void onServerActivateWksn() override { calls.push_back("onServerActivateWksn"); }
+    void subSetDefaultLanguage(const std::string& suffix, int cs) override {
+        language = suffix;
+        charset = cs;
+    }
 };
 
 struct FakeSession : SessionPort {
     double elapsed = 0, connected = 0, offPeak = 0, disconnected = 0;
-    double remaining = 0, displayed = 0, credit = 0, validity = 0, atDisconnection = -1;
-    bool unlimited = false;
+    double remaining = 0, displayed = 0, credit = 0, validity = 0, offset = 0;
+    int unlimited = 0;
     float amount = 0;
-    int ticksReset = 0;
-    int offPeakRatioValue = 0;
-    bool isOffPeak = false;
-    PostPaidParams postPaid;
-    std::vector<RechargeRecord> recharges;
+    std::vector<std::string> calls;
+    std::vector<std::pair<double, float>> recharges;
     bool rechargesSet = false;
     int ratioDisconnected = -1;
     std::string currencySymbol, currencyFormat;
-    OffPeakParams offPeakParams;
-    WarningOptions warnings;
+    std::vector<double> numbers; // the values of the last tariff setter
 
     double elapsedTime() const override { return elapsed; }
     double connectedTime() const override { return connected; }
     double offPeakTime() const override { return offPeak; }
     double disconnectedTime() const override { return disconnected; }
     double remainingTime() const override { return remaining; }
-    void setRemainingTime(double d) override { remaining = d; }
     double displayedRemaining() const override { return displayed; }
-    void setDisplayedRemaining(double d) override { displayed = d; }
-    double creditTime() const override { return credit; }
-    void setCreditTime(double d) override { credit = d; }
-    void setValidity(double d) override { validity = d; }
-    void setUnlimited(bool u) override { unlimited = u; }
     float amountDue() const override { return amount; }
-    void setRemainingAtDisconnection(double d) override { atDisconnection = d; }
-    void resetTicks() override { ++ticksReset; }
-    bool funIsOffPeak(double) const override { return isOffPeak; }
-    int offPeakRatio() const override { return offPeakRatioValue; }
-    void setPostPaid(const PostPaidParams& p) override { postPaid = p; }
-    void setRecharges(const std::vector<RechargeRecord>& t) override {
+    double serverTimeOffset() const override { return offset; }
+    void onSessionOK(double r, double v, int u) override {
+        remaining = r;
+        validity = v;
+        unlimited = u;
+        credit += r;
+        calls.push_back("onSessionOK");
+    }
+    void onRechargeCard(double added, double v) override {
+        remaining += added;
+        credit += added;
+        validity = v;
+        calls.push_back("onRechargeCard");
+    }
+    void onServerDate(double d) override { numbers = {d}; }
+    void setPostPaid(int a, double b, double c, int d, double e) override {
+        numbers = {double(a), b, c, double(d), e};
+    }
+    void setRecharges(const std::vector<std::pair<double, float>>& t) override {
         recharges = t;
         rechargesSet = true;
     }
@@ -125,19 +133,21 @@ struct FakeSession : SessionPort {
         currencySymbol = s;
         currencyFormat = f;
     }
-    void setOffPeak(const OffPeakParams& p) override { offPeakParams = p; }
-    void setWarnings(const WarningOptions& w) override { warnings = w; }
+    void setOffPeak(int r, double e, double s) override { numbers = {double(r), e, s}; }
+    void setWarnings(int a, int b, int c, int d, float e) override {
+        numbers = {double(a), double(b), double(c), double(d), double(e)};
+    }
 };
 
 struct ShownBox {
     std::string text;
     bool yesNo = false;
     bool defaultYes = true;
-    MsgAction action = MsgAction::None;
+    LinkMsgAction action = LinkMsgAction::None;
 };
 
 // Control states by "form.control".
-struct FakeForms : FormsPort {
+struct FakeLinkForms : LinkForms {
     std::map<std::string, bool> enabled, visible, value, timers;
     std::map<std::string, std::string> caption, toolTip, text;
     std::string focus;
@@ -192,7 +202,7 @@ struct FakeForms : FormsPort {
         calls.push_back("unload " + std::string(f));
     }
     bool msgBoxShown() const override { return boxShown; }
-    void subShowMsgBox(const std::string& t, bool yesNo, bool defaultYes, MsgAction a,
+    void subShowMsgBox(const std::string& t, bool yesNo, bool defaultYes, LinkMsgAction a,
                        std::string_view) override {
         boxes.push_back({t, yesNo, defaultYes, a});
     }
@@ -280,7 +290,7 @@ struct LinkRig {
     LinkFlags flags;
     FakeWorkstation wksn;
     FakeSession session;
-    FakeForms forms;
+    FakeLinkForms forms;
     FakeStrings strings;
     FakeStore store;
     FakeExtensions ext;

@@ -165,7 +165,7 @@ TEST(Supervisor, ClockChangeForwardDoesNotDropTheConnection) {
     r.connect();
     r.scheduler.advance(20000);
     r.clock.jumpWall(3600 * 1000);
-    r.link->onSystemTimeChanged(false);
+    r.link->onSystemTimeChanged();
     r.scheduler.advance(20000);
     EXPECT_EQ(r.tcp().state(), kSckConnected);
 }
