@@ -42,10 +42,18 @@ ServerLink::ServerLink(Deps deps) : m_d(std::move(deps)) {
 
     m_tmrActivateClient = m_d.scheduler.createTimer([this] { tmrActivateClient_Timer(); });
     m_tmrActivateClient->setSingleShot(true);
-    m_tmrSrvCnxStatus = m_d.scheduler.createTimer([this] { tmrSrvCnxStatus_Timer(); });
-    m_tmrSrvCnxStatus->setInterval(500);
-    m_tmrWksnStatus = m_d.scheduler.createTimer([this] { tmrWksnStatus_Timer(); });
-    m_tmrWksnStatus->setInterval(500);
+    m_tmrSrvCnxStatus = m_d.srvCnxStatusTimer;
+    if (!m_tmrSrvCnxStatus) {
+        m_ownSrvCnxStatus = m_d.scheduler.createTimer([this] { tmrSrvCnxStatus_Timer(); });
+        m_ownSrvCnxStatus->setInterval(500);
+        m_tmrSrvCnxStatus = m_ownSrvCnxStatus.get();
+    }
+    m_tmrWksnStatus = m_d.wksnStatusTimer;
+    if (!m_tmrWksnStatus) {
+        m_ownWksnStatus = m_d.scheduler.createTimer([this] { tmrWksnStatus_Timer(); });
+        m_ownWksnStatus->setInterval(500);
+        m_tmrWksnStatus = m_ownWksnStatus.get();
+    }
     m_tmrRequestTimeout = m_d.scheduler.createTimer([this] { finishRequest(true); });
     m_tmrRequestTimeout->setSingleShot(true);
 
@@ -178,6 +186,7 @@ void ServerLink::tmrSrvCnxStatus_Timer() {
             m_tmrSrvCnxStatus->setEnabled(false);
             m_tmrWksnStatus->setEnabled(true);
             m_wskFindServer->close();
+            m_d.session.serverConnected();
             if (m_d.settings.startActive && m_d.wksn.state() < 2)
                 m_d.wksn.subActivate();
         }

@@ -329,14 +329,14 @@ void ServerLink::onResumeWksn(std::string_view, bool&) {
 }
 
 void ServerLink::onNotifyInetCnx(std::string_view, bool&) {
-    if (m_d.wksn.state() == 9 && !m_d.forms.msgBoxShown())
+    if (m_d.wksn.state() == 9 && !m_d.wksn.msgBoxShown())
         m_d.forms.subShowMsgBox(res(10207) + "\n" + res(10208), true, true,
                                 LinkMsgAction::ResumeSession, "frmBlock");
     m_noInetShown = false;
 }
 
 void ServerLink::onNotifyNoInetCnx(std::string_view, bool&) {
-    if (m_d.wksn.state() == 6 && !m_noInetShown && !m_d.forms.msgBoxShown()) {
+    if (m_d.wksn.state() == 6 && !m_noInetShown && !m_d.wksn.msgBoxShown()) {
         m_noInetShown = true;
         m_d.forms.subShowMsgBox(res(10205) + "\n" + res(10206), true, false,
                                 LinkMsgAction::PauseSession, "frmStatus");

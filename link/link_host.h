@@ -15,6 +15,13 @@ namespace tlv {
 
 struct ConstWksn;
 
+// Switches of the command line the link reads and, on the server's own PC, sets.
+struct LinkFlags {
+    bool noLockdown = false;     // "-t"
+    bool noKill = false;         // "-k"
+    bool noUserLockdown = false; // "-l"
+};
+
 struct KilledAppsOptions {
     int killIE = 0, killMozilla = 0, killNetscape = 0, killOutlookExpress = 0;
     bool hasList = false;
@@ -58,6 +65,9 @@ public:
     virtual void onServerActivateWksn() = 0;
     // Both languages and charsets, saved in "General".
     virtual void subSetDefaultLanguage(const std::string& suffix, int charset) = 0;
+    virtual LinkFlags commandFlags() const = 0;
+    virtual void setCommandFlags(const LinkFlags& f) = 0;
+    virtual bool msgBoxShown() const = 0;
 };
 
 // Session clock values and tariffs. Durations and dates as on the wire (days).
@@ -91,6 +101,8 @@ public:
                              int amountWarning, float amountStep) = 0;
     // The constants changed (the currency marker genCurrencySymb among them).
     virtual void constantsChanged() {}
+    // The link is up: a clock change still waiting for the server's date asks again.
+    virtual void serverConnected() {}
 };
 
 // The forms, addressed by their given form and control names ("frmBlock", "cmdCxn").
@@ -121,7 +133,6 @@ public:
 
     virtual bool isLoaded(std::string_view form) const = 0;
     virtual void unload(std::string_view form) = 0;
-    virtual bool msgBoxShown() const = 0;
     virtual void subShowMsgBox(const std::string& text, bool yesNo, bool defaultYes,
                                LinkMsgAction action, std::string_view owner) = 0;
     virtual void subShowStatus() = 0;

@@ -18,7 +18,7 @@ void ServerLink::subInitServer() {
         if (!connected())
             return;
         const SystemSettings& s = m_d.settings;
-        LinkFlags& fl = m_d.flags;
+        LinkFlags fl = m_d.wksn.commandFlags();
         const std::string localHost = m_d.sockets.localHostName();
         const bool samePc =
             m_wskCli->remoteHostIP() == m_wskCli->localIP() ||
@@ -26,6 +26,7 @@ void ServerLink::subInitServer() {
         if (m_d.constants.wksnCheckSamePcAsServer == 1 && s.standaloneWorkstation &&
             !(fl.noLockdown && fl.noKill && fl.noUserLockdown) && samePc) {
             fl.noLockdown = fl.noKill = fl.noUserLockdown = true;
+            m_d.wksn.setCommandFlags(fl);
             m_d.forms.setTopmost("frmBlock", false);
             showOk(withInserts(res(10360), localHost, m_wskCli->localIP()), "frmMain");
         }

@@ -22,13 +22,6 @@ class UdpSocket;
 struct ConstWksn;
 struct SystemSettings;
 
-// Switches of the command line the link reads.
-struct LinkFlags {
-    bool noLockdown = false;     // "-t"
-    bool noKill = false;         // "-k"
-    bool noUserLockdown = false; // "-l"
-};
-
 // The program's version as the server sees it.
 struct LinkVersion {
     int major = 1, minor = 9, revision = 300;
@@ -50,7 +43,6 @@ public:
         SocketFactory& sockets;
         ConstWksn& constants;
         SystemSettings& settings;
-        LinkFlags& flags;
         WorkstationPort& wksn;
         SessionPort& session;
         LinkForms& forms;
@@ -59,6 +51,9 @@ public:
         ExtensionsPort& ext;
         LinkVersion version{};
         std::string exeName = "tlvcli";
+        // The client object's timers, when it owns them; otherwise the link makes its own.
+        Timer* srvCnxStatusTimer = nullptr;
+        Timer* wksnStatusTimer = nullptr;
     };
     explicit ServerLink(Deps deps);
     ~ServerLink();
@@ -214,8 +209,10 @@ private:
     std::unique_ptr<TcpSocket> m_wskCli;
     std::unique_ptr<UdpSocket> m_wskFindServer;
     std::unique_ptr<Timer> m_tmrActivateClient;
-    std::unique_ptr<Timer> m_tmrSrvCnxStatus;
-    std::unique_ptr<Timer> m_tmrWksnStatus;
+    std::unique_ptr<Timer> m_ownSrvCnxStatus;
+    std::unique_ptr<Timer> m_ownWksnStatus;
+    Timer* m_tmrSrvCnxStatus = nullptr;
+    Timer* m_tmrWksnStatus = nullptr;
     std::unique_ptr<Timer> m_tmrRequestTimeout;
 
     // Connection state.

@@ -81,6 +81,11 @@ struct FakeWorkstation : WorkstationPort {
         st = 3;
     }
     void onServerActivateWksn() override { calls.push_back("onServerActivateWksn"); }
+    LinkFlags flags;
+    bool boxShown = false;
+    LinkFlags commandFlags() const override { return flags; }
+    void setCommandFlags(const LinkFlags& f) override { flags = f; }
+    bool msgBoxShown() const override { return boxShown; }
     void subSetDefaultLanguage(const std::string& suffix, int cs) override {
         language = suffix;
         charset = cs;
@@ -156,7 +161,6 @@ struct FakeLinkForms : LinkForms {
     std::vector<std::string> calls;
     std::map<std::string, bool> loaded{{"frmBlock", true}};
     bool hourglass = false, connectedPicture = false, cardMasked = false, pauseButtons = false;
-    bool boxShown = false;
     double unblockDelay = 0;
 
     static std::string key(std::string_view f, std::string_view c) {
@@ -201,7 +205,6 @@ struct FakeLinkForms : LinkForms {
         loaded[std::string(f)] = false;
         calls.push_back("unload " + std::string(f));
     }
-    bool msgBoxShown() const override { return boxShown; }
     void subShowMsgBox(const std::string& t, bool yesNo, bool defaultYes, LinkMsgAction a,
                        std::string_view) override {
         boxes.push_back({t, yesNo, defaultYes, a});
@@ -287,7 +290,6 @@ struct LinkRig {
     FakeSocketFactory sockets;
     ConstWksn constants;
     SystemSettings settings;
-    LinkFlags flags;
     FakeWorkstation wksn;
     FakeSession session;
     FakeLinkForms forms;
@@ -308,8 +310,8 @@ struct LinkRig {
     }
     void build() {
         link = std::make_unique<ServerLink>(ServerLink::Deps{clock, scheduler, log, sockets,
-                                                             constants, settings, flags, wksn,
-                                                             session, forms, strings, store, ext});
+                                                             constants, settings, wksn, session,
+                                                             forms, strings, store, ext});
     }
     FakeTcpSocket& tcp() { return *sockets.tcp.back(); }
     FakeUdpSocket& udp() { return *sockets.udp.back(); }

@@ -137,7 +137,7 @@ TEST(Supervisor, SameComputerAsServerSwitchesLockdownOff) {
     r.tcp().remoteIp = "192.168.1.20";
     r.tcp().accept();
     r.scheduler.advance(500);
-    EXPECT_TRUE(r.flags.noLockdown && r.flags.noKill && r.flags.noUserLockdown);
+    EXPECT_TRUE(r.wksn.flags.noLockdown && r.wksn.flags.noKill && r.wksn.flags.noUserLockdown);
     ASSERT_EQ(r.forms.boxes.size(), 1u);
     EXPECT_EQ(r.forms.boxes[0].text, "Same computer wks01 192.168.1.20");
 }
