@@ -367,6 +367,22 @@ void Client::shutdownAfterDelay(int exitFlags) {
     }
 }
 
+void Client::subSetDefaultLanguage(const std::string& suffix, int charset) {
+    try {
+        const auto cs = static_cast<int16_t>(charset);
+        m_loc.setDefaultLanguageSuffix(suffix, cs);
+        m_sys.interfaceLanguage = m_sys.defaultInterfaceLanguage = m_loc.defaultLanguage();
+        m_sys.interfaceLanguageCharset = m_sys.defaultInterfaceLanguageCharset = cs;
+        m_sys.messagePrefix = messagePrefixFor(m_sys.interfaceLanguage);
+        m_store->SetRegSettings(kSettingsAppName, "General", "Interface Language",
+                                m_sys.interfaceLanguage, REG_SZ);
+        m_store->SetRegSettings(kSettingsAppName, "General", "Interface Language Charset",
+                                std::to_string(cs), REG_DWORD);
+    } catch (const std::exception& e) {
+        m_log.subLogError("modFunctions.subSetDefaultLanguageError", e);
+    }
+}
+
 MsgAnswer Client::funMsg(int number, const std::optional<std::string>& p1,
                          const std::optional<std::string>& title) {
     try {

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/scheduler.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -206,10 +207,13 @@ void SessionClock::selfService(int64_t tod, int state) {
     m_rec.amountDue = m_tariffs.funBalanceDue(weightedConsumedMs(), m_rec.displayedRemainingMs, rc);
 
     if (d.amountWarning == 1 && d.amountWarningStep > 0 && m_rec.amountDue >= d.amountWarningStep) {
-        const double multiple = std::floor(static_cast<double>(m_rec.amountDue) /
-                                           static_cast<double>(d.amountWarningStep));
+        // In ten-thousandths, so that 0.30 / 0.10 is 3 and not 2.9999998.
+        const int64_t a =
+            std::llround(std::min(static_cast<double>(m_rec.amountDue), 1e12) * 10000);
+        const int64_t st = std::max<int64_t>(
+            1, std::llround(std::min(static_cast<double>(d.amountWarningStep), 1e12) * 10000));
         const auto m =
-            static_cast<int32_t>(std::min<double>(multiple, std::numeric_limits<int32_t>::max()));
+            static_cast<int32_t>(std::min<int64_t>(a / st, std::numeric_limits<int32_t>::max()));
         if (m != m_rec.lastAmountWarningMultiple) {
             m_rec.lastAmountWarningMultiple = m;
             m_host.subShowMsgBox(m_host.funLoadResString(kResYouOwe) +

@@ -91,7 +91,8 @@ public:
     void clear();
 
     // tmrSessionStatus: funStartSession runs one tick and enables it; funStopSession runs one
-    // more tick and disables it, as do subDisableWksn and shutdown.
+    // more tick and disables it, as do subDisableWksn and shutdown. Enabling restarts the
+    // delta, so time while the clock was off is never counted.
     void tmrSessionStatus_Timer();
     void setEnabled(bool enabled);
     bool enabled() const;

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "platform/app_closing_port.h"
-#include "platform/autostart.h"
+#include "platform/fake/fake_autostart.h"
+#include "platform/fake/fake_system_info.h"
 #include "platform/batch_port.h"
 #include "platform/cleanup_port.h"
 #include "platform/forms_port.h"
@@ -12,7 +13,6 @@
 #include "platform/shell_lockdown.h"
 #include "platform/sound_mute.h"
 #include "platform/status_port.h"
-#include "platform/system_info.h"
 #include "platform/tray_port.h"
 
 #include <functional>
@@ -203,28 +203,6 @@ private:
     std::set<std::string> m_reported;
 };
 
-class MemoryAutostart : public Autostart {
-public:
-    bool isEnabled() const override { return on; }
-    bool enable(const std::string&) override { return on = true; }
-    bool disable() override {
-        on = false;
-        return true;
-    }
-    std::string lastError() const override { return {}; }
-    bool on = false;
-};
-
-class FixedSystemInfo : public SystemInfo {
-public:
-    std::string userName() const override { return user; }
-    std::string computerName() const override { return computer; }
-    uint32_t localeLcid() const override { return lcid; }
-    std::string user = "customer";
-    std::string computer = "wksn-01";
-    uint32_t lcid = 1033;
-};
-
 // Every recording fake, wired to one call log.
 struct FakePorts {
     CallLog calls;
@@ -240,8 +218,8 @@ struct FakePorts {
     FakeInstanceLock instanceLock;
     FakeProcessExit processExit{calls};
     FakeLangPacks langPacks;
-    MemoryAutostart autostart;
-    FixedSystemInfo systemInfo;
+    FakeAutostart autostart;
+    FakeSystemInfo systemInfo;
 };
 
 } // namespace tlv

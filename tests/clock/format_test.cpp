@@ -68,6 +68,8 @@ TEST(FormatNumber, UserDefinedFormatSubset) {
         {1.5, "", "1.5"},
         {3, "", "3"},
         {-0.001, "0.00", "0.00"},
+        {2, "\"abc", "abc"}, // unterminated quote: literal to the end
+        {2, "0\\", "2"},     // trailing backslash
     };
     for (const auto& c : cases)
         EXPECT_EQ(formatNumber(c.value, c.format), c.text) << c.value << " " << c.format;

@@ -1,4 +1,7 @@
 #include "platform/linux/timerfd_clock_change.h"
+#include "platform/qt/qt_clock_change.h"
+
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +21,21 @@ TEST(TimerfdClockChange, ArmsAndStaysQuietWithoutAChange) {
     m.stop();
     EXPECT_EQ(m.fd(), -1);
     EXPECT_FALSE(m.onReadable());
+}
+
+TEST(QtClockChange, StartsOnTheEventLoopAndStops) {
+    int argc = 1;
+    char name[] = "test_clock_linux";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    QtClockChange m;
+    int calls = 0;
+    m.setHandler([&] { ++calls; });
+    ASSERT_TRUE(m.start());
+    EXPECT_TRUE(m.start());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 0);
+    m.stop();
 }
 
 } // namespace
