@@ -543,6 +543,19 @@ void frmBlock::startUnblockCountdown(int64_t seconds) {
     m_tmrUnblock->start(1000);
 }
 
+void frmBlock::stopUnblockCountdown() {
+    m_tmrUnblock->stop();
+}
+
+void frmBlock::applyConnectRule() {
+    auto& u = *m_ui;
+    const bool ok =
+        m_connected && ((u.fraCardNumber->isVisibleTo(this) && !u.txtCardNum->text().isEmpty()) ||
+                        (u.fraClient->isVisibleTo(this) && !u.txtLogin->text().isEmpty()) ||
+                        u.optSelfService->isChecked());
+    u.cmdCxn->setEnabled(ok);
+}
+
 void frmBlock::tmrUnblock_Timer() {
     m_unblockCountdown -= 1;
     // Compared as a number rather than as "Nn:Ss" text: a delay of an hour or more would

@@ -15,8 +15,11 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTextEdit>
 
 #include <cmath>
 

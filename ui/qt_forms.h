@@ -2,6 +2,7 @@
 
 #include "core/localization.h"
 #include "core/session_clock.h"
+#include "link/link_host.h"
 #include "platform/forms_port.h"
 #include "platform/status_port.h"
 #include "platform/tray_port.h"
@@ -13,7 +14,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tlv {
 
@@ -43,6 +46,7 @@ struct FormHooks {
 // The Qt forms behind the client's forms, status and tray ports. Built before the client
 // (the ports are references), attached to it once it exists.
 class QtForms : public FormsPort,
+                public LinkForms,
                 public StatusPort,
                 public TrayPort,
                 public Localizable,
@@ -101,7 +105,36 @@ public:
 
     void subLocalizeInterface() override;
 
+    // LinkForms: the server link reaches the controls by their names.
+    void setEnabled(std::string_view form, std::string_view control, bool on) override;
+    void setVisible(std::string_view form, std::string_view control, bool on) override;
+    void setCaption(std::string_view form, std::string_view control,
+                    const std::string& text) override;
+    void setToolTip(std::string_view form, std::string_view control,
+                    const std::string& text) override;
+    void setValue(std::string_view form, std::string_view control, bool on) override;
+    void setText(std::string_view form, std::string_view control, const std::string& text) override;
+    void setFocus(std::string_view form, std::string_view control) override;
+    void setTimer(std::string_view form, std::string_view timer, bool running) override;
+    void setHourglass(std::string_view form, bool on) override;
+    void applyConnectRule() override;
+    void setConnectedPicture(bool connected) override;
+    void setCardMasked(bool masked) override;
+    void setTopmost(std::string_view form, bool on) override;
+    void setUnblockDelay(double duration) override;
+    void reloadLockMessage() override;
+    bool isLoaded(std::string_view form) const override;
+    void unload(std::string_view form) override;
+    void subShowMsgBox(const std::string& text, bool yesNo, bool defaultYes, LinkMsgAction action,
+                       std::string_view owner) override;
+    void subSetCloseButtons() override;
+    void chatManagerLine(const std::string& text) override;
+    void setPauseButtons(bool shown) override;
+
 private:
+    QWidget* formWidget(std::string_view form) const;
+    QWidget* control(std::string_view form, std::string_view name) const;
+    static std::optional<FormId> formIdOf(std::string_view form);
     FormText formText() const;
     std::unique_ptr<clsAction> makeAction(MsgAction action, ModeOptionOwner* owner);
     frmBlock& ensureBlock();
@@ -178,6 +211,7 @@ private:
     std::unique_ptr<frmMain> m_main;
     std::unique_ptr<StatusWindows> m_status;
     std::vector<LangEntry> m_languages;
+    int64_t m_unblockSeconds = 120;
 };
 
 } // namespace tlv
