@@ -22,6 +22,7 @@
 #include <QTextEdit>
 
 #include <cmath>
+#include <cstdio>
 
 namespace tlv {
 
@@ -382,6 +383,15 @@ void QtForms::showSetupWizardModal() {}
 
 MsgAnswer QtForms::showStandardMessage(const std::string& text, const std::string& title,
                                        const MsgBoxStyle& style) {
+    // Without a screen nobody can answer: the message goes to standard error and the
+    // default button answers it.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+        if (style.buttons == MsgButtons::YesNo)
+            return style.secondButtonDefault ? MsgAnswer::No : MsgAnswer::Yes;
+        return MsgAnswer::OK;
+    }
     QMessageBox box;
     box.setWindowTitle(QString::fromStdString(title));
     QString shown = QString::fromStdString(text);
