@@ -32,7 +32,7 @@ struct Options {
     int autoOptimise = 0;
     int disconnectedRatio = 50;
     int offPeakRatio = 0;
-    double offPeakStartHours = 22, offPeakEndHours = 6;
+    double offPeakStartHours = 0, offPeakEndHours = 0; // no off-peak window
     int timeWarnings = 1, firstWarning = 5, secondWarning = 1;
     int amountWarning = 0;
     float amountStep = 0;
