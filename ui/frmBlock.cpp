@@ -144,6 +144,22 @@ void frmBlock::subLocalizeInterface() {
     updateIndicatorTip();
 }
 
+void frmBlock::showCoveringScreen() {
+    if (const QScreen* s = screen())
+        setGeometry(s->geometry());
+    showFullScreen();
+    raise();
+    activateWindow();
+    // Without a window manager the first layout can leave the window at its own size.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (const QScreen* s = screen(); s && isVisible() && geometry() != s->geometry())
+                setGeometry(s->geometry());
+        },
+        Qt::QueuedConnection);
+}
+
 void frmBlock::showStateFrames(int state) {
     auto& u = *m_ui;
     m_state = state;

@@ -61,6 +61,8 @@ public:
 
     Ui::frmBlock& ui() { return *m_ui; }
     void subLocalizeInterface();
+    // Shown maximized over its whole screen, with or without a window manager.
+    void showCoveringScreen();
 
     // Part of subShowBlockScreen: the frames of a state (2, 3, 4, 8, 9, 10, 11).
     void showStateFrames(int state);

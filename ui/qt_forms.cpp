@@ -265,9 +265,7 @@ void QtForms::showBlockScreen(const BlockScreenView& v) {
     if (v.startCloseCountdown)
         b.startCloseSessionCountdown(std::llround(m_client->sessionExpiryCountdown() * 86400.0));
     b.setWindowFlag(Qt::WindowStaysOnTopHint, v.topmost);
-    b.showFullScreen();
-    b.raise();
-    b.activateWindow();
+    b.showCoveringScreen();
     auto& u = b.ui();
     switch (v.focus) {
     case BlockFocus::LoginControls:

@@ -205,8 +205,9 @@ void QtForms::subSetCloseButtons() {
     m_status->subSetCloseButtons();
 }
 
-void QtForms::chatManagerLine(const std::string& text) {
-    receiveChatMessage(text);
+void QtForms::chatManagerLine(const std::string& line) {
+    ensureStatus();
+    m_status->receiveChatLine(line);
 }
 
 void QtForms::setPauseButtons(bool shown) {

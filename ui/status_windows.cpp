@@ -413,8 +413,11 @@ void StatusWindows::cmdChat_Click() {
 }
 
 void StatusWindows::receiveChatMessage(const std::string& text) {
-    auto& u = status().ui();
-    appendHistory(u.txtWksnChatHist, " " + m_text(10350) + ": " + QString::fromStdString(text));
+    receiveChatLine(m_text.raw(10350) + ": " + text);
+}
+
+void StatusWindows::receiveChatLine(const std::string& line) {
+    appendHistory(status().ui().txtWksnChatHist, " " + QString::fromStdString(line));
     cmdChatOpen_Click();
 }
 

@@ -118,6 +118,8 @@ public:
     void cmdChat_Click();
     // A message from the manager (inbound chat).
     void receiveChatMessage(const std::string& text);
+    // The same with the speaker already in front ("Manager: text").
+    void receiveChatLine(const std::string& line);
     // "You", or "You (id)" with a long id cut to ten characters and "...".
     std::string speakerName() const;
 
