@@ -94,7 +94,7 @@ struct Host : BlockHost, StatusHost, ActionHost, MessageBoxes::Host, MainHost {
     }
     void sendChatMessage(const std::string& t) override { chats.push_back(t); }
     void setStopSessionMenuEnabled(bool e) override { stopSessionEnabled = e; }
-    QRect workArea() const override { return QRect(0, 0, 1366, 728); }
+    QRect workArea() const override { return QRect(0, 0, 800, 560); }
 
     bool funPauseSession() override {
         calls.push_back("funPauseSession");
