@@ -206,3 +206,51 @@ TEST(RtfLimits, EveryPrefixOfADocumentParses) {
 
 } // namespace
 } // namespace tlv::rtf
+
+namespace tlv::rtf {
+namespace {
+
+// Mutated and random documents: the reader never fails, never loops and stays within its caps.
+TEST(RtfLimits, MutatedDocumentsParseWithinTheLimits) {
+    const std::string seed =
+        R"({\rtf1\ansi\ansicpg1251\deff0{\fonttbl{\f0\fcharset204 Arial;}{\f1 Courier;}})"
+        R"({\colortbl;\red1\green2\blue3;}{\*\generator x;}\uc2\pard\qc\b\fs40 T\'e9\u8364??\par)"
+        R"({\pict\bin3 {}}{\upr{a}{\*\ud{\u233 e}}}\line\tab{\field{\*\fldinst X}{\fldrslt y}}})";
+    const char alphabet[] = "{}\\'*0123456789abcdefuplinrt -;\xE9";
+    uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    Limits limits;
+    limits.maxTextBytes = 4096;
+    limits.maxDepth = 16;
+    for (int round = 0; round < 3000; ++round) {
+        std::string doc = seed;
+        const int edits = 1 + static_cast<int>(next() % 12);
+        for (int e = 0; e < edits && !doc.empty(); ++e) {
+            const size_t at = next() % doc.size();
+            switch (next() % 3) {
+            case 0:
+                doc.erase(at, 1 + next() % 4);
+                break;
+            case 1:
+                doc.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]);
+                break;
+            default:
+                doc[at] = static_cast<char>(next() & 0xFF);
+                break;
+            }
+        }
+        const Document d = parse(doc, limits);
+        EXPECT_LE(d.plainText().size(), limits.maxTextBytes + limits.maxParagraphs);
+    }
+    std::string noise(1 << 16, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(next() & 0xFF);
+    EXPECT_NO_THROW(parse("{\\rtf1 " + noise));
+    EXPECT_NO_THROW(parse(noise));
+}
+
+} // namespace
+} // namespace tlv::rtf
