@@ -140,13 +140,19 @@ void ServerLink::onSessionOK(std::string_view p, bool&) {
     }
     m_refusalCode = 0;
     m_requestPending = false;
-    if (m_requestWaiting) {
-        const uint64_t serial = m_requestSerial;
-        m_d.scheduler.post([this, serial] {
-            if (serial == m_requestSerial)
-                finishRequest(false);
-        });
-    }
+    postFinishRequest();
+}
+
+void ServerLink::postFinishRequest() {
+    if (!m_requestWaiting)
+        return;
+    // The wait notices the answer once this event is over, as a pumping loop would.
+    const uint64_t serial = m_requestSerial;
+    std::weak_ptr<bool> alive = m_alive;
+    m_d.scheduler.post([this, serial, alive] {
+        if (!alive.expired() && serial == m_requestSerial)
+            finishRequest(false);
+    });
 }
 
 void ServerLink::onSessionNOK(std::string_view p, bool&) {
@@ -154,13 +160,7 @@ void ServerLink::onSessionNOK(std::string_view p, bool&) {
         return;
     m_refusalCode = funStrToInt(p);
     m_requestPending = false;
-    if (m_requestWaiting) {
-        const uint64_t serial = m_requestSerial;
-        m_d.scheduler.post([this, serial] {
-            if (serial == m_requestSerial)
-                finishRequest(false);
-        });
-    }
+    postFinishRequest();
 }
 
 void ServerLink::onPostPaidMode(std::string_view p, bool&) {
@@ -383,6 +383,7 @@ void ServerLink::onSessionFree(std::string_view, bool&) {
     m_d.wksn.setPreviousState(m_d.wksn.state());
     m_d.wksn.setState(7);
     m_d.wksn.funStartSession();
+    m_failedAttempts = 0;
 }
 
 void ServerLink::onMessageSend(std::string_view p, bool&) {

@@ -216,6 +216,8 @@ void ServerLink::finishRequest(bool timedOut) {
                                          resDefault(10307);
                 funSendData(*m_wskCli, funBuildMessage(tok::kMessageSend, text), true, m_d.log);
                 m_d.wksn.subLock();
+                // Counting starts again once the lock is lifted (through subActivate).
+                m_failedAttempts = 0;
                 f.setUnblockDelay(m_d.constants.wksnActivateDelayTime);
                 f.setTimer("frmBlock", "tmrUnblock", true);
             }

@@ -139,6 +139,7 @@ public:
 private:
     void dispatch(std::string_view token, std::string_view payload, bool& stop);
     void finishRequest(bool timedOut);
+    void postFinishRequest();
     void sendSessionReports(std::string& out);
     std::string res(int id) const;
     std::string resDefault(int id) const;
@@ -258,6 +259,7 @@ private:
     Request m_request;
     bool m_requestWaiting = false;
     uint64_t m_requestSerial = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace tlv

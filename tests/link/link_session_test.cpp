@@ -133,6 +133,12 @@ TEST(SessionRequest, TheThirdRefusalTellsTheManagerAndLocks) {
     EXPECT_EQ(r.forms.focus, "frmBlock.txtLogin");
     EXPECT_TRUE(r.forms.timers.at("frmBlock.tmrUnblock"));
     EXPECT_DOUBLE_EQ(r.forms.unblockDelay, r.constants.wksnActivateDelayTime);
+    // Once the lock is lifted the count starts again.
+    r.wksn.st = 2;
+    r.link->subStartConnexion(4, 6, "bob", "wrong");
+    r.deliver(msg(tok::kSessionNOK, "5"));
+    r.scheduler.runPending();
+    EXPECT_EQ(std::count(r.wksn.calls.begin(), r.wksn.calls.end(), "subLock"), 1);
 }
 
 TEST(SessionRequest, RefusalCodesAndTheirMessages) {

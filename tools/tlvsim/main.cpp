@@ -39,6 +39,7 @@ void out(const std::string& s) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    std::ios::sync_with_stdio(false);
     tlvsim::SimConfig cfg;
     std::string accountsPath, scriptPath;
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -139,15 +140,20 @@ int main(int argc, char** argv) {
 
     QSocketNotifier input(0, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        std::string line;
-        if (!std::getline(std::cin, line)) {
-            input.setEnabled(false); // end of input: keep serving
-            return;
-        }
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!server.command(line))
-            QCoreApplication::quit();
+        // Every whole line already read into the stream's buffer, not just the first.
+        do {
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                input.setEnabled(false); // end of input: keep serving
+                return;
+            }
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!server.command(line)) {
+                QCoreApplication::quit();
+                return;
+            }
+        } while (std::cin.rdbuf()->in_avail() > 0);
     });
     return app.exec();
 }
