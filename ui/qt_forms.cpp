@@ -259,6 +259,7 @@ void QtForms::showBlockScreen(const BlockScreenView& v) {
         (v.connectedMode ? u.optConnected : u.optDisconnected)->setChecked(true);
     }
     b.setHideCardNumber(v.hideCardNumber);
+    b.setSandbox(v.sandbox || m_layout.sandbox);
     b.setLogo(loadLogo(v.logoPath));
     if (v.controls == BlockControls::NoMoreCredit)
         b.ui().cmdReCnx->setEnabled(v.rechargeEnabled);
@@ -454,6 +455,12 @@ void QtForms::subShowStatus() {
     m_status->subShowStatus();
 }
 
+void QtForms::subSetCloseButtons(bool, bool) {
+    // The flags are read from the client's constants when the buttons are set.
+    ensureStatus();
+    m_status->subSetCloseButtons();
+}
+
 bool QtForms::funHideStatusWindows() {
     if (m_status)
         return m_status->funHideStatusWindows();
@@ -608,8 +615,12 @@ bool QtForms::deactivationPasswordSet() const {
 }
 
 void QtForms::subDeactivationPassword() {
-    if (m_hooks.subDeactivationPassword)
-        m_hooks.subDeactivationPassword(m_block.get());
+    if (!m_hooks.subDeactivationPassword)
+        return;
+    // Over the lock screen while it is shown, else over the main form.
+    QWidget* owner = m_block && m_block->isVisible() ? static_cast<QWidget*>(m_block.get())
+                                                     : static_cast<QWidget*>(m_main.get());
+    m_hooks.subDeactivationPassword(owner);
 }
 
 void QtForms::subDeactivate() {
@@ -714,22 +725,25 @@ void QtForms::subDefaultState() {
 }
 
 void QtForms::quitRequested() {
-    if (!m_client->settings().password.empty() && m_hooks.subQuitPassword)
-        m_hooks.subQuitPassword();
-    else if (m_client->settings().password.empty())
-        m_client->funShutdownApplication(true);
+    m_client->cmdQuit_Click();
 }
 
 void QtForms::logOffRequested() {
-    if (m_hooks.subLogOffPassword)
-        m_hooks.subLogOffPassword();
+    m_client->cmdShutdown_Click();
 }
 
 void QtForms::deactivateRequested() {
-    if (deactivationPasswordSet())
-        subDeactivationPassword();
-    else
-        m_client->subDeactivate();
+    m_client->mnuDeactivate_Click();
+}
+
+void QtForms::subQuitPassword() {
+    if (m_hooks.subQuitPassword)
+        m_hooks.subQuitPassword();
+}
+
+void QtForms::subLogOffPassword() {
+    if (m_hooks.subLogOffPassword)
+        m_hooks.subLogOffPassword();
 }
 
 void QtForms::toggleStatusWindows() {

@@ -89,6 +89,8 @@ public:
     void showMainDisabled(const std::string& statusText) override;
     void showAboutSplash(bool overMainWindow) override;
     void showSetupWizardModal() override;
+    void subQuitPassword() override;
+    void subLogOffPassword() override;
     MsgAnswer showStandardMessage(const std::string& text, const std::string& title,
                                   const MsgBoxStyle& style) override;
 
@@ -97,6 +99,7 @@ public:
     void setConnectedOption(bool connected) override;
     void subShowStatus() override;
     bool funHideStatusWindows() override;
+    void subSetCloseButtons(bool hideAllStatusWindows, bool noSessionCloseButton) override;
 
     // TrayPort
     void addIcon() override;
