@@ -24,6 +24,8 @@ frmMain::frmMain(FormText text, MainHost& host, QWidget* parent)
     auto& u = *m_ui;
     m_popup = std::make_unique<QMenu>();
     m_popup->setObjectName("mnuPopup");
+    // A top-level menu: it does not inherit the window's style sheet.
+    applyTheme(m_popup.get(), s ? themeScale(s->size()) : 1.0);
     m_popup->addAction(u.mnuStatus);
     m_popup->addAction(u.mnuStopSession);
     m_popup->addSeparator();
