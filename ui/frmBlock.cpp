@@ -64,12 +64,9 @@ frmBlock::frmBlock(Scheduler& scheduler, FormText text, BlockHost& host, bool no
     connect(u.cmbLanguage, &QComboBox::activated, this, [this](int index) {
         m_host.languageChosen(m_ui->cmbLanguage->itemData(index).toInt());
     });
-    for (QWidget* w : {static_cast<QWidget*>(u.txtCardNum), static_cast<QWidget*>(u.txtLogin),
-                       static_cast<QWidget*>(u.txtPassword), static_cast<QWidget*>(u.picLogo),
-                       static_cast<QWidget*>(u.imgFollowServer)})
+    // Every control: the deactivation keys work wherever the focus is.
+    for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
-    u.optCard->installEventFilter(this);
-    u.OptClient->installEventFilter(this);
 
     u.txtCardNumToolTip->hide();
     u.txtLoginToolTip->hide();
