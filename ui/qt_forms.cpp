@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 namespace tlv {
 
@@ -53,6 +54,22 @@ QPixmap loadLogo(const std::string& path) {
 }
 
 } // namespace
+
+// A language without its own message documents shows the built-in English ones.
+std::string messageFileOrEnglish(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (path.empty() || fs::exists(path, ec))
+        return path;
+    const fs::path p(path);
+    const std::string name = p.filename().string();
+    if (name.size() > 3 && name[2] == '_' && name.rfind("en_", 0) != 0) {
+        const fs::path english = p.parent_path() / ("en_" + name.substr(3));
+        if (fs::exists(english, ec))
+            return english.string();
+    }
+    return path;
+}
 
 QtForms::QtForms(Scheduler& scheduler, const RuntimeLayout& layout)
     : m_scheduler(scheduler), m_layout(layout) {}
@@ -250,7 +267,7 @@ void QtForms::hide(FormId id) {
 void QtForms::showBlockScreen(const BlockScreenView& v) {
     frmBlock& b = ensureBlock();
     b.showStateFrames(v.followServer ? 11 : v.state);
-    b.setMessageFile(v.messageFile.empty() ? std::string() : toNativePath(v.messageFile));
+    b.setMessageFile(messageFileOrEnglish(toNativePath(v.messageFile)));
     if (v.resetSessionChoice) {
         auto& u = b.ui();
         u.txtCardNum->clear();
@@ -645,7 +662,8 @@ void QtForms::languageChosen(int entry) {
                                          static_cast<int16_t>(std::atoi(e.charset.c_str())));
     m_client->texts().localizeAll();
     if (m_block)
-        m_block->setMessageFile(toNativePath(m_client->messageFileFor(m_client->state())));
+        m_block->setMessageFile(
+            messageFileOrEnglish(toNativePath(m_client->messageFileFor(m_client->state()))));
 }
 
 std::string QtForms::funFormatTime(int64_t seconds) const {

@@ -25,6 +25,9 @@ class Scheduler;
 struct RuntimeLayout;
 enum class MsgAction;
 
+// The message document to show: a language without its own documents shows the English ones.
+std::string messageFileOrEnglish(const std::string& path);
+
 // What the server link and the password dialogs plug into the forms. Empty slots: the
 // form does what it can without them (a session request reports the server as unavailable).
 struct FormHooks {

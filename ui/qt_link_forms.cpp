@@ -177,7 +177,8 @@ void QtForms::setUnblockDelay(double duration) {
 
 void QtForms::reloadLockMessage() {
     if (m_block && m_block->isVisible())
-        m_block->setMessageFile(toNativePath(m_client->messageFileFor(m_client->state())));
+        m_block->setMessageFile(
+            messageFileOrEnglish(toNativePath(m_client->messageFileFor(m_client->state()))));
 }
 
 bool QtForms::isLoaded(std::string_view form) const {

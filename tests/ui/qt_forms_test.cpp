@@ -132,6 +132,31 @@ TEST_F(QtFormsClient, SessionStartPreparesAndShowsTheStatusWindow) {
     EXPECT_FALSE(forms->statusWindows()->status().ui().lblRemainTime->text().isEmpty());
 }
 
+TEST_F(QtFormsClient, LanguageChosenOnTheLockScreenRelocalizesAndReloadsTheMessage) {
+    LangPack fr;
+    fr.nativeName = "Fran\xC3\xA7"
+                    "ais";
+    fr.westernName = "French";
+    fr.texts[10113] = "Activer";
+    fake.langPacks.add("tlvcli_fr", fr);
+    test::writeFile(layout.dataFolder + "/fr_intro.rtf", R"({\rtf1 Bienvenue})");
+    start();
+    auto& u = forms->block()->ui();
+    ASSERT_EQ(u.cmbLanguage->count(), 2);
+    EXPECT_EQ(u.cmbLanguage->itemText(1), "French");
+    u.cmbLanguage->setCurrentIndex(1);
+    emit u.cmbLanguage->activated(1);
+    EXPECT_EQ(u.cmdCxn->text(), "Activer");
+    EXPECT_EQ(u.rtbMessage->document()->toPlainText(), "Bienvenue");
+    // Without its own document a language shows the English one.
+    std::filesystem::remove(layout.dataFolder + "/fr_intro.rtf");
+    emit u.cmbLanguage->activated(1);
+    EXPECT_TRUE(u.rtbMessage->document()->toPlainText().startsWith("Welcome"));
+    // The next customer starts in the cafe's language.
+    client->subShowBlockScreen();
+    EXPECT_EQ(u.cmdCxn->text().toStdString(), client->texts().funLoadResStringDefault(10113));
+}
+
 } // namespace
 } // namespace tlv
 
