@@ -133,6 +133,7 @@ MessageBoxes::MessageBoxes(Scheduler& scheduler, FormText text, Host& host)
 
 MessageBoxes::~MessageBoxes() {
     m_box.reset();
+    m_retired.clear();
 }
 
 void MessageBoxes::subLocalizeInterface() {
@@ -143,12 +144,15 @@ void MessageBoxes::subLocalizeInterface() {
 void MessageBoxes::unload() {
     if (!m_box)
         return;
-    // Deleted later: unload runs from inside the box's own handlers.
-    frmMsgBox* box = m_box.release();
-    box->hide();
-    box->onUnload = nullptr;
-    box->deleteLater();
+    m_box->hide();
+    m_box->onUnload = nullptr;
+    m_retired.push_back(std::move(m_box));
     m_host.setMsgBoxShown(false);
+    std::weak_ptr<bool> alive = m_alive;
+    m_scheduler.post([this, alive] {
+        if (alive.lock())
+            m_retired.clear();
+    });
 }
 
 void MessageBoxes::subShowMsgBox(const QString& text, int buttons, int defaultButton,

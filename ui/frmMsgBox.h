@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class frmMsgBox;
@@ -90,6 +91,11 @@ private:
     FormText m_text;
     Host& m_host;
     std::unique_ptr<frmMsgBox> m_box;
+    // Unloaded boxes live until the event that unloaded them has finished (a box is often
+    // unloaded from its own button handler); they are deleted with their timers while the
+    // scheduler still exists.
+    std::vector<std::unique_ptr<frmMsgBox>> m_retired;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QString m_text_on_display;
     bool m_sticky = false;
 };
