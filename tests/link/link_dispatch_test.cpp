@@ -168,6 +168,12 @@ TEST(Dispatch, InboundCommandTable) {
              EXPECT_EQ(r.wksn.prev, 5);
              ASSERT_EQ(r.forms.boxes.size(), 1u);
              EXPECT_FALSE(r.forms.enabled.at("frmBlock.optDisconnected"));
+             EXPECT_FALSE(r.wksn.appKiller);
+         }},
+        {"session batches", msg(tok::kSessBatchStart, "1") + msg(tok::kSessBatchEnd, "0"), 2,
+         [](LinkRig& r) {
+             EXPECT_EQ(r.wksn.startBatch, 1);
+             EXPECT_EQ(r.wksn.endBatch, 0);
          }},
         {"session closed by the server", msg(tok::kSessionClose), 6,
          [](LinkRig& r) {
