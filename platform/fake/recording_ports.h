@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/app_closing_port.h"
-#include "platform/fake/fake_autostart.h"
-#include "platform/fake/fake_system_info.h"
 #include "platform/batch_port.h"
 #include "platform/cleanup_port.h"
+#include "platform/fake/fake_autostart.h"
+#include "platform/fake/fake_system_info.h"
 #include "platform/forms_port.h"
 #include "platform/instance_lock.h"
 #include "platform/lang_packs.h"
@@ -77,6 +77,9 @@ public:
     void showMainDisabled(const std::string& text) override {
         m_log.add("disabled frmMain " + text);
     }
+    void subQuitPassword() override { m_log.add("subQuitPassword"); }
+    void subDeactivationPassword() override { m_log.add("subDeactivationPassword"); }
+    void subLogOffPassword() override { m_log.add("subLogOffPassword"); }
     void showAboutSplash(bool overMain) override;
     void showSetupWizardModal() override;
     MsgAnswer showStandardMessage(const std::string& text, const std::string& title,
@@ -106,6 +109,10 @@ public:
     bool funHideStatusWindows() override {
         m_log.add("funHideStatusWindows");
         return true;
+    }
+    void subSetCloseButtons(bool hideAll, bool noClose) override {
+        m_log.add(std::string("status close buttons ") + (hideAll ? "hide-all " : "") +
+                  (noClose ? "no-close" : "close"));
     }
 
 private:
