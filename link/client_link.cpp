@@ -5,6 +5,7 @@
 #include "link/message.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/scheduler.h"
 #include "tlv_version.h"
 
 #include <chrono>
@@ -149,6 +150,13 @@ void ClientLink::setCommandFlags(const LinkFlags& f) {
 }
 bool ClientLink::msgBoxShown() const {
     return m_c.msgBoxShown();
+}
+
+void ClientLink::setSessionBatch(bool start, int value) {
+    (start ? m_c.sessionStartBatchEnabled() : m_c.sessionEndBatchEnabled()) = value == 1;
+}
+void ClientLink::setAppKillerEnabled(bool on) {
+    m_c.tmrAppKiller().setEnabled(on);
 }
 
 double ClientLink::elapsedTime() const {

@@ -51,6 +51,8 @@ private:
     LinkFlags commandFlags() const override;
     void setCommandFlags(const LinkFlags& f) override;
     bool msgBoxShown() const override;
+    void setSessionBatch(bool start, int value) override;
+    void setAppKillerEnabled(bool on) override;
 
     // SessionPort
     double elapsedTime() const override;

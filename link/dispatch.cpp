@@ -238,7 +238,7 @@ void ServerLink::onForceConnected(std::string_view p, bool&) {
                             "frmStatus");
             m_d.wksn.setPreviousState(m_d.wksn.state());
             m_d.wksn.setState(6);
-            m_d.ext.setAppKillerRunning(false);
+            m_d.wksn.setAppKillerEnabled(false);
         }
     } else {
         f.setEnabled("frmBlock", "optDisconnected", true);
@@ -438,10 +438,10 @@ void ServerLink::onServerDate(std::string_view p, bool&) {
 }
 
 void ServerLink::onSessBatchStart(std::string_view p, bool&) {
-    m_d.ext.setBatchStart(funStrToInt(p));
+    m_d.wksn.setSessionBatch(true, funStrToInt(p));
 }
 void ServerLink::onSessBatchEnd(std::string_view p, bool&) {
-    m_d.ext.setBatchEnd(funStrToInt(p));
+    m_d.wksn.setSessionBatch(false, funStrToInt(p));
 }
 void ServerLink::onSessBatchStyle(std::string_view p, bool&) {
     m_d.ext.setBatchStyle(funStrToInt(p));

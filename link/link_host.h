@@ -68,6 +68,10 @@ public:
     virtual LinkFlags commandFlags() const = 0;
     virtual void setCommandFlags(const LinkFlags& f) = 0;
     virtual bool msgBoxShown() const = 0;
+    // SessBatchStart / SessBatchEnd: 1 runs the batch at session start / end.
+    virtual void setSessionBatch(bool start, int value) = 0;
+    // tmrAppKiller of the main form (disconnected-mode sessions only).
+    virtual void setAppKillerEnabled(bool on) = 0;
 };
 
 // Session clock values and tariffs. Durations and dates as on the wire (days).
@@ -179,10 +183,7 @@ public:
     virtual void subEmptySerializedUser() {}
     virtual void setKilledApps(const KilledAppsOptions&) {}
     virtual void setCleanup(const CleanupOptions&) {}
-    virtual void setBatchStart(int) {}
-    virtual void setBatchEnd(int) {}
     virtual void setBatchStyle(int) {}
-    virtual void setAppKillerRunning(bool) {}
     virtual std::string networkIdentity() const { return {}; }
 };
 

@@ -86,6 +86,10 @@ struct FakeWorkstation : WorkstationPort {
     LinkFlags commandFlags() const override { return flags; }
     void setCommandFlags(const LinkFlags& f) override { flags = f; }
     bool msgBoxShown() const override { return boxShown; }
+    int startBatch = -1, endBatch = -1;
+    bool appKiller = true;
+    void setSessionBatch(bool start, int v) override { (start ? startBatch : endBatch) = v; }
+    void setAppKillerEnabled(bool on) override { appKiller = on; }
     void subSetDefaultLanguage(const std::string& suffix, int cs) override {
         language = suffix;
         charset = cs;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 namespace tlv::test {
 namespace {
@@ -168,6 +169,12 @@ TEST(Dispatch, InboundCommandTable) {
              EXPECT_EQ(r.wksn.prev, 5);
              ASSERT_EQ(r.forms.boxes.size(), 1u);
              EXPECT_FALSE(r.forms.enabled.at("frmBlock.optDisconnected"));
+             EXPECT_FALSE(r.wksn.appKiller);
+         }},
+        {"session batches", msg(tok::kSessBatchStart, "1") + msg(tok::kSessBatchEnd, "0"), 2,
+         [](LinkRig& r) {
+             EXPECT_EQ(r.wksn.startBatch, 1);
+             EXPECT_EQ(r.wksn.endBatch, 0);
          }},
         {"session closed by the server", msg(tok::kSessionClose), 6,
          [](LinkRig& r) {
@@ -243,6 +250,34 @@ TEST(Dispatch, MessagesSplitAcrossReadsAreDispatchedOnce) {
         r.deliver(stream.substr(i, 13));
     EXPECT_EQ(r.link->sessionId(), 2);
     EXPECT_EQ(std::count(r.wksn.calls.begin(), r.wksn.calls.end(), "onServerLockWksn"), 1);
+}
+
+TEST(Dispatch, HostileStreamsStayInsideTheTraps) {
+    const std::string_view tokens[] = {
+        tok::kAppVersion,       tok::kSessionOK,       tok::kSessionNOK,     tok::kPostPaidMode,
+        tok::kDefaultRecharges, tok::kOffPeakParams,   tok::kRechargeCard,   tok::kDisableWksn,
+        tok::kSessionOpen,      tok::kFileSend,        tok::kKilledApps,     tok::kSEssionCleanup,
+        tok::kServerDate,       tok::kDefaultLanguage, tok::kPasswordMangr,  tok::kTalvorConstants,
+        tok::kHideCardNum,      tok::kChatMessage,     tok::kWksnMsgOptions, tok::kShutdownWksn};
+    const std::string_view pieces[] = {"1",   "-1",  "0.5",      "1E+308", "1e-320", "99999999999",
+                                       "",    "abc", "\xFF\x80", " ",      S,        "*",
+                                       "nan", "-0"};
+    std::mt19937 rng(4646);
+    LinkRig r;
+    r.connect();
+    for (int i = 0; i < 3000; ++i) {
+        std::string m(tokens[rng() % std::size(tokens)]);
+        for (unsigned k = rng() % 25; k > 0; --k)
+            m += pieces[rng() % std::size(pieces)];
+        m += tok::kMessageEnd;
+        // Whole and cut anywhere.
+        const size_t cut = rng() % m.size();
+        r.tcp().deliver(m.substr(0, cut));
+        r.tcp().deliver(m.substr(cut));
+        r.wksn.isDisabled = false;
+        r.scheduler.runPending();
+    }
+    SUCCEED();
 }
 
 } // namespace
