@@ -74,10 +74,9 @@ std::string messageFileOrEnglish(const std::string& path) {
 QtForms::QtForms(Scheduler& scheduler, const RuntimeLayout& layout)
     : m_scheduler(scheduler), m_layout(layout) {}
 
-QtForms::~QtForms() {
-    if (m_client)
-        m_client->texts().unregisterForm(this);
-}
+// The forms outlive the client (built before it, as its ports): nothing of the client is
+// touched here.
+QtForms::~QtForms() = default;
 
 void QtForms::attach(Client& client) {
     m_client = &client;

@@ -70,7 +70,13 @@ StatusWindows::StatusWindows(Scheduler& scheduler, FormText text, StatusHost& ho
     m_scale = screenScale();
 }
 
-StatusWindows::~StatusWindows() = default;
+StatusWindows::~StatusWindows() {
+    // reset() clears the pointer before the window goes: its children's last events reach
+    // eventFilter while it is destroyed.
+    m_status.reset();
+    m_small.reset();
+    m_micro.reset();
+}
 
 frmStatus& StatusWindows::status() {
     if (m_status)
