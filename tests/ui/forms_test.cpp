@@ -77,7 +77,8 @@ struct Host : BlockHost, StatusHost, ActionHost, MessageBoxes::Host, MainHost {
     std::string userId() const override { return user; }
     bool hideAllStatusWindows() const override { return hideAll; }
     bool disableSessionCloseButton() const override { return disableClose; }
-    bool blockingDialogShown() const override { return false; }
+    bool blocking = false;
+    bool blockingDialogShown() const override { return blocking; }
     void hideMainForm() override {}
     void subUnblock() override {}
     void unloadPasswdChangeAndAbout() override {}
@@ -513,6 +514,18 @@ TEST_F(Status, CompactLabelDoubleClickBringsTheFullWindowWhichCollapsesAfter60s)
     EXPECT_FALSE(status->status().isVisible());
     EXPECT_TRUE(status->smallStatus().isVisible());
     EXPECT_FALSE(status->hideTimerRunning());
+}
+
+TEST_F(Status, CollapseWaitsWhileADialogOfTheClientIsOpen) {
+    status->prepareForSession(2);
+    status->subShowStatus();
+    host.blocking = true;
+    status->subHideStatus();
+    EXPECT_TRUE(status->status().isVisible());
+    host.blocking = false;
+    status->subHideStatus();
+    EXPECT_FALSE(status->status().isVisible());
+    EXPECT_TRUE(status->smallStatus().isVisible());
 }
 
 TEST_F(Status, ChatActivityRestartsTheCollapse) {
