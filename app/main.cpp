@@ -4,6 +4,7 @@
 #include "control/modIPHelper.h"
 #include "control/modWinLock.h"
 #include "core/client.h"
+#include "link/client_link.h"
 #include "platform/actions.h"
 #include "platform/linux/alsa_mixer.h"
 #include "platform/linux/instance_lock.h"
@@ -19,8 +20,10 @@
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_x11_display.h"
+#include "platform/qt/qt_sockets.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
+#include "ui/qt_forms.h"
 
 #include <QApplication>
 #include <csignal>
@@ -98,9 +101,7 @@ int main(int argc, char** argv) {
         if (logger)
             logger->trace(text);
     };
-    LoggingForms forms(trace);
-    LoggingStatus status(trace);
-    LoggingTray tray(trace);
+    QtForms forms(scheduler, layout);
     LoggingCleanup cleanup(trace);
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
@@ -125,8 +126,8 @@ int main(int argc, char** argv) {
     }
 
     ClientPorts ports{clock,        scheduler,   *hives.machine, *hives.user, systemInfo,
-                      layout,       *lockdown,   *mute,          forms,       status,
-                      tray,         cleanup,     cleanup,        cleanup,     *sessionEnd,
+                      layout,       *lockdown,   *mute,          forms,       forms,
+                      forms,        cleanup,     cleanup,        cleanup,     *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
     Client client(ports);
     LinuxAdapterSource adapterSource;
@@ -134,6 +135,24 @@ int main(int argc, char** argv) {
         return hardwareIdentity(funGetIPAdapters(adapterSource, client.log()));
     });
     logger = &client.log();
+    forms.attach(client);
+
+    // The server link, with the forms' requests routed to it.
+    QtSocketFactory sockets;
+    ExtensionsPort extensions;
+    ClientLink clientLink(client, sockets, forms, extensions);
+    ServerLink& link = clientLink.link();
+    FormHooks& fh = forms.hooks();
+    fh.subStartConnexion = [&link](int type, int mode, const std::string& id,
+                                   const std::string& password) {
+        link.subStartConnexion(type, mode, id, password);
+    };
+    fh.subCheckBalance = [&link] { link.subCheckBalance(); };
+    fh.sendChatMessage = [&link](const std::string& text) {
+        link.sendMessage("%$&#####ChatMessage#", text, true);
+    };
+    fh.userId = [&link] { return link.userId(); };
+    fh.managerPasswordSet = [&link] { return !link.managerPassword().empty(); };
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);
 
