@@ -241,6 +241,8 @@ void Client::subInitApp() {
         m_store->subGetSystemSettings(m_sys, m_const);
         m_store->subGetUserSettings(m_userSettings);
         m_tmrActivateClient->setInterval(m_const.wksnCnxBootDelay);
+        m_ports.status.subSetCloseButtons(m_const.wksnHideAllStatusWin == 1,
+                                          m_const.wksnDisableSessCloseButton == 1);
 
         std::string language = m_sys.interfaceLanguage;
         if (language.empty())

@@ -120,6 +120,7 @@ struct ClientHooks {
     std::function<void()> subUserInit;           // the rest of the session record
     std::function<void()> subForceUpdate;        // immediate report of exhausted credit
     std::function<void()> requestServerDate;     // "%$&######ServerDate#" after a clock change
+    std::function<void()> emptySnapshot;         // "Serialized User" emptied before a reboot
     std::function<void(const StatusTexts&)> setStatusTexts; // labels of the status windows
     // The program's message box (text, Yes/No, No default, action); OK only when not yesNo.
     std::function<void(const std::string&, bool yesNo, bool noDefault, MsgAction)> subShowMsgBox;
@@ -159,6 +160,10 @@ public:
     void subUnblock();
     void subSetDefaultUsage();
     void subUserInit();
+    // The server's lock and activate commands: in state 4 the session-end batch runs first;
+    // activating may reboot after a self-service session (not under "-d").
+    void onServerLockWksn();
+    void onServerActivateWksn();
     // Message file for the state ("Intro", "Blocked", ...); empty for states without one.
     std::string messageFileFor(int state);
 

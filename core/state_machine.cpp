@@ -328,6 +328,32 @@ void Client::subUnblock() {
     }
 }
 
+void Client::onServerLockWksn() {
+    try {
+        if (m_state == kStateSessionEnd && m_endBatch)
+            m_ports.batch.subRunSessionEndBatch();
+        subLock();
+    } catch (const std::exception& e) {
+        m_log.subLogError(ctx("onServerLockWksn"), e);
+    }
+}
+
+void Client::onServerActivateWksn() {
+    try {
+        if (m_state == kStateSessionEnd) {
+            if (m_endBatch)
+                m_ports.batch.subRunSessionEndBatch();
+            if (m_const.wksnRebootOnSessionEnd == 1 && !m_flags.debug) {
+                call(m_hooks.emptySnapshot);
+                subShutdown(kEwxReboot, "");
+            }
+        }
+        subActivate();
+    } catch (const std::exception& e) {
+        m_log.subLogError(ctx("onServerActivateWksn"), e);
+    }
+}
+
 void Client::subExecuteCommandButton(MsgAction action, int button) {
     try {
         switch (action) {

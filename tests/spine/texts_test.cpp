@@ -283,6 +283,19 @@ TEST_F(PoFiles, ListingMatchesTheExtensionInAnyCaseAndConvertsOtherCharsets) {
     EXPECT_EQ(table.size(), 3u);
 }
 
+TEST_F(PoFiles, AnEnglishPackRewordsTheBuiltInTextsAndNewFilesAreSeen) {
+    PoLangPackStore store(dir.path());
+    VirtualClock clock;
+    Logger log(clock, dir.file("x.log"));
+    Localization loc(store, log, "tlvcli");
+    EXPECT_EQ(loc.funLoadResString(10113), "Activate");
+    write("tlvcli_en.po",
+          po("English", "msgctxt \"10113\"\nmsgid \"Activate\"\nmsgstr \"Start\"\n"));
+    EXPECT_EQ(loc.funLoadResString(10113), "Start");
+    EXPECT_EQ(loc.funLoadResString(10114), "Quit");
+    EXPECT_EQ(loc.funFindLangPacks().size(), 1u) << "English is entry 0 only";
+}
+
 TEST_F(PoFiles, TheTemplateIsAValidPoFileWithEveryText) {
     write("tlvcli_xx.po", potTemplate());
     const LangPackLookup r = PoLangPackStore::parseFile(dir.file("tlvcli_xx.po"));
