@@ -32,7 +32,7 @@ struct AboutInfo {
 // The build's own values: version and revision of tlv_version.h, the month of compilation.
 AboutInfo buildAboutInfo(bool debug);
 
-class frmAbout : public QDialog {
+class frmAbout : public QDialog, public Localizable {
     Q_OBJECT
 public:
     struct Deps {
@@ -45,7 +45,7 @@ public:
     ~frmAbout() override;
 
     Ui::frmAbout& ui() { return *m_ui; }
-    void subLocalizeInterface();
+    void subLocalizeInterface() override;
     const std::vector<std::string>& acknowledgements() const { return m_ackn; }
     // Shown at start-up: unloads itself after 12 seconds unless clicked away before.
     void showAsSplash();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/localization.h"
 #include "ui/form_text.h"
 #include "ui/settings_forms_host.h"
 
@@ -24,7 +25,7 @@ QString portDigits(const QString& text);
 // Leaving the port box: above 65535 becomes "65535".
 QString portCapped(const QString& digits);
 
-class frmOptions : public QDialog {
+class frmOptions : public QDialog, public Localizable {
     Q_OBJECT
 public:
     frmOptions(Scheduler& scheduler, FormText text, SettingsFormsHost& host, Logger& log,
@@ -32,7 +33,7 @@ public:
     ~frmOptions() override;
 
     Ui::frmOptions& ui() { return *m_ui; }
-    void subLocalizeInterface();
+    void subLocalizeInterface() override;
     bool locked() const { return m_locked; }
     bool settingsChanged() const { return m_settingsChanged; }
     bool unloaded() const { return m_unloaded; }

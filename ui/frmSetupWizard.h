@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/localization.h"
 #include "ui/form_text.h"
 #include "ui/settings_forms_host.h"
 
@@ -19,7 +20,7 @@ class Scheduler;
 
 // The five-step first-run wizard; a later Windows user on a configured machine only sees the
 // steps of his own part.
-class frmSetupWizard : public QDialog {
+class frmSetupWizard : public QDialog, public Localizable {
     Q_OBJECT
 public:
     frmSetupWizard(Scheduler& scheduler, FormText text, SettingsFormsHost& host, Logger& log,
@@ -27,7 +28,7 @@ public:
     ~frmSetupWizard() override;
 
     Ui::frmSetupWizard& ui() { return *m_ui; }
-    void subLocalizeInterface();
+    void subLocalizeInterface() override;
     // The page on display: 0 the welcome page, 1 to 5 the steps.
     int page() const { return m_page; }
     bool finished() const { return m_finished; }

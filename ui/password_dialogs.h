@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/localization.h"
 #include "ui/form_text.h"
 #include "ui/password_host.h"
 
@@ -23,12 +24,12 @@ class Scheduler;
 class Timer;
 
 // Base of the four dialogs: the loaded flag, the localization and the one way out (unload).
-class PasswordDialog : public QDialog {
+class PasswordDialog : public QDialog, public Localizable {
     Q_OBJECT
 public:
     PasswordDialog(FormId id, FormText text, PasswordHost& host, Logger& log, QWidget* parent);
     ~PasswordDialog() override;
-    virtual void subLocalizeInterface() = 0;
+    void subLocalizeInterface() override = 0;
     // Closes the dialog and clears its loaded flag; the owner deletes it later.
     void unload();
     bool unloaded() const { return m_unloaded; }
