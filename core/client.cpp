@@ -301,6 +301,40 @@ void Client::tmrActiveTrayIcon_Timer() {
     }
 }
 
+void Client::cmdActiver_Click() {
+    subDefaultState();
+}
+
+void Client::cmdQuit_Click() {
+    try {
+        if (!m_sys.password.empty())
+            m_ports.forms.subQuitPassword();
+        else
+            funShutdownApplication(true);
+    } catch (const std::exception& e) {
+        m_log.subLogError("frmMain.cmdQuit_ClickError", e);
+    }
+}
+
+void Client::cmdShutdown_Click() {
+    try {
+        m_ports.forms.subLogOffPassword();
+    } catch (const std::exception& e) {
+        m_log.subLogError("frmMain.cmdShutdown_ClickError", e);
+    }
+}
+
+void Client::mnuDeactivate_Click() {
+    try {
+        if (!m_sys.password.empty())
+            m_ports.forms.subDeactivationPassword();
+        else
+            subDeactivate();
+    } catch (const std::exception& e) {
+        m_log.subLogError("frmMain.mnuDeactivate_ClickError", e);
+    }
+}
+
 bool Client::funShutdownApplication(bool endProcess) {
     try {
         m_shuttingDown = true;

@@ -143,6 +143,15 @@ public:
     void subShutdown(int exitFlags, const std::string& question);
     void tmrActivateClient_Timer();
     void tmrActiveTrayIcon_Timer();
+    // The main form's commands.
+    void cmdActiver_Click();
+    void cmdQuit_Click();     // also mnuQuit
+    void cmdShutdown_Click(); // also mnuLogOff
+    void mnuDeactivate_Click();
+    // Tray icon clicks count only while a session or a lock screen of one is up (states 3-8).
+    bool trayCallbacksHandled() const {
+        return m_state >= kStateBlocked && m_state <= kStateNoCredit;
+    }
 
     // State machine.
     void subDefaultState();

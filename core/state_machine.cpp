@@ -306,6 +306,7 @@ void Client::subShowBlockScreen() {
         v.hideCardNumber = m_sys.hideCardNumber;
         v.logoPath = toNativePath(m_sys.logoPath);
         v.topmost = !m_flags.noLockdown;
+        v.sandbox = m_ports.layout.sandbox;
         if (m_state == kStateNoCredit)
             m_sessionExpiryCountdown = m_const.wksnSessionExpiryTime;
         forms.showBlockScreen(v);

@@ -77,6 +77,9 @@ public:
     void showMainDisabled(const std::string& text) override {
         m_log.add("disabled frmMain " + text);
     }
+    void subQuitPassword() override { m_log.add("subQuitPassword"); }
+    void subDeactivationPassword() override { m_log.add("subDeactivationPassword"); }
+    void subLogOffPassword() override { m_log.add("subLogOffPassword"); }
     void showAboutSplash(bool overMain) override;
     void showSetupWizardModal() override;
     MsgAnswer showStandardMessage(const std::string& text, const std::string& title,

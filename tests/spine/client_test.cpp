@@ -352,6 +352,27 @@ TEST(Session, RebootAfterAPrepaidSessionUnlessDebugOrNoReboot) {
     }
 }
 
+TEST(Session, ExhaustedCreditBlocksWithTheNoCreditScreen) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    rig.c().setSessionType(kSessionCard);
+    rig.c().setPreviousState(rig.c().state());
+    rig.c().setState(kStateConnected);
+    rig.c().sessionClock().onSessionOK(1.0 / 1440, 60000.0, 0); // one minute
+    rig.c().funStartSession();
+    bool forced = false;
+    rig.c().hooks().subForceUpdate = [&] { forced = true; };
+    rig.scheduler.advance(59'000);
+    EXPECT_EQ(rig.c().state(), kStateConnected);
+    rig.scheduler.advance(2'000);
+    EXPECT_EQ(rig.c().state(), kStateNoCredit);
+    EXPECT_EQ(rig.c().previousState(), kStateConnected);
+    EXPECT_TRUE(forced);
+    EXPECT_EQ(rig.fake.forms.lastView.controls, BlockControls::NoMoreCredit);
+    EXPECT_TRUE(rig.fake.calls.has("mute 1"));
+}
+
 TEST(Session, MuteOnlyWhenComingFromAnUnblockedState) {
     ClientRig rig;
     rig.setWizard(1, 1);
@@ -522,6 +543,27 @@ TEST(Actions, ModeChangesAndTheirNoButtons) {
     EXPECT_EQ(rig.c().state(), kStateActive);
 }
 
+TEST(MainForm, QuitAndDeactivateGoThroughThePasswordWhenOneIsSet) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    rig.c().settings().password = "secret";
+    rig.c().cmdQuit_Click();
+    rig.c().mnuDeactivate_Click();
+    EXPECT_TRUE(rig.fake.calls.has("subQuitPassword"));
+    EXPECT_TRUE(rig.fake.calls.has("subDeactivationPassword"));
+    EXPECT_FALSE(rig.fake.processExit.ended);
+    EXPECT_EQ(rig.c().state(), kStateActive);
+
+    rig.c().settings().password.clear();
+    rig.c().mnuDeactivate_Click();
+    EXPECT_EQ(rig.c().state(), kStateDeactivated);
+    rig.c().cmdActiver_Click();
+    EXPECT_EQ(rig.c().state(), kStateActive);
+    rig.c().cmdQuit_Click();
+    EXPECT_TRUE(rig.fake.processExit.ended);
+}
+
 TEST(Language, ServerDefaultLanguageIsSavedAndStartUpReadsIt) {
     ClientRig rig;
     rig.setWizard(1, 1);
@@ -538,6 +580,25 @@ TEST(Language, ServerDefaultLanguageIsSavedAndStartUpReadsIt) {
     fresh.start();
     EXPECT_EQ(fresh.c().texts().defaultLanguage(), "tlvcli_de") << "from the locale";
     EXPECT_EQ(fresh.c().messageFileFor(kStateBlocked), fresh.layout.dataFolder + "/de_blocked.rtf");
+}
+
+TEST(Language, ACustomersLanguageEndsWithTheSession) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.start();
+    struct Form : Localizable {
+        int calls = 0;
+        void subLocalizeInterface() override { ++calls; }
+    } form;
+    rig.c().texts().registerForm(&form);
+    rig.c().texts().setCurrentLanguage("tlvcli_fr", 0);
+    rig.openSession(kSessionCard, kStateConnected);
+    EXPECT_EQ(rig.c().texts().currentLanguage(), "tlvcli_fr");
+    rig.c().funStopSession(false);
+    rig.c().subShowBlockScreen();
+    EXPECT_EQ(rig.c().texts().currentLanguage(), "tlvcli_en");
+    EXPECT_EQ(form.calls, 2);
+    rig.c().texts().unregisterForm(&form);
 }
 
 TEST(Tray, BlinksBetweenTheTwoImages) {
