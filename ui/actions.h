@@ -8,7 +8,7 @@ namespace tlv {
 class ActionHost {
 public:
     virtual ~ActionHost() = default;
-    virtual void funPauseSession() = 0;
+    virtual bool funPauseSession() = 0;
     virtual void funUnPauseSession() = 0;
     virtual void funStopSession(bool noReboot) = 0;
     virtual void subShowBlockScreen() = 0;
@@ -44,8 +44,8 @@ class clsActionPauseSession : public clsAction {
 public:
     explicit clsActionPauseSession(ActionHost& h) : m_host(h) {}
     void subExecuteCommandButton1() override {
-        m_host.funPauseSession();
-        m_host.subShowBlockScreen();
+        if (m_host.funPauseSession())
+            m_host.subShowBlockScreen();
     }
     void subExecuteCommandButton2() override {}
 

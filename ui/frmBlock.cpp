@@ -518,6 +518,13 @@ void frmBlock::startCloseSessionCountdown(int64_t seconds) {
     m_tmrCloseSession->start(1000);
 }
 
+void frmBlock::stopCloseSessionCountdown() {
+    m_tmrCloseSession->stop();
+}
+bool frmBlock::closeSessionCountdownRunning() const {
+    return m_tmrCloseSession->enabled();
+}
+
 void frmBlock::tmrCloseSession_Timer() {
     m_sessionExpiry -= 1;
     m_ui->lblCloseSessionWarning->setText(
@@ -534,6 +541,19 @@ void frmBlock::tmrCloseSession_Timer() {
 void frmBlock::startUnblockCountdown(int64_t seconds) {
     m_unblockCountdown = seconds;
     m_tmrUnblock->start(1000);
+}
+
+void frmBlock::stopUnblockCountdown() {
+    m_tmrUnblock->stop();
+}
+
+void frmBlock::applyConnectRule() {
+    auto& u = *m_ui;
+    const bool ok =
+        m_connected && ((u.fraCardNumber->isVisibleTo(this) && !u.txtCardNum->text().isEmpty()) ||
+                        (u.fraClient->isVisibleTo(this) && !u.txtLogin->text().isEmpty()) ||
+                        u.optSelfService->isChecked());
+    u.cmdCxn->setEnabled(ok);
 }
 
 void frmBlock::tmrUnblock_Timer() {

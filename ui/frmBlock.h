@@ -85,7 +85,12 @@ public:
     void clearAfterRefusal();
 
     void startCloseSessionCountdown(int64_t seconds);
+    void stopCloseSessionCountdown();
+    bool closeSessionCountdownRunning() const;
     void startUnblockCountdown(int64_t seconds);
+    void stopUnblockCountdown();
+    // cmdCxn enabled when the server is connected and the chosen usage has what it needs.
+    void applyConnectRule();
     int64_t closeSessionCountdown() const { return m_sessionExpiry; }
 
     // Card-number and login filters; the caret keeps its logical place.

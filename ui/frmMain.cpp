@@ -1,6 +1,5 @@
 #include "ui/frmMain.h"
 
-#include "platform/scheduler.h"
 #include "ui/theme.h"
 #include "ui_frmMain.h"
 
@@ -12,7 +11,7 @@
 
 namespace tlv {
 
-frmMain::frmMain(Scheduler& scheduler, FormText text, MainHost& host, QWidget* parent)
+frmMain::frmMain(FormText text, MainHost& host, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::frmMain>()), m_text(std::move(text)),
       m_host(host) {
     m_ui->setupUi(this);
@@ -44,8 +43,6 @@ frmMain::frmMain(Scheduler& scheduler, FormText text, MainHost& host, QWidget* p
     connect(u.mnuAbout, &QAction::triggered, this, [this] { m_host.showAbout(true); });
     connect(u.mnuAboutPopup, &QAction::triggered, this, [this] { m_host.showAbout(false); });
 
-    m_tmrActiveTrayIcon = scheduler.createTimer([this] { tmrActiveTrayIcon_Timer(); });
-    m_tmrActiveTrayIcon->setInterval(1000);
     subLocalizeInterface();
     fitToControls();
 }
@@ -124,16 +121,11 @@ void frmMain::addTrayIcon() {
                     }
                 });
     }
-    m_inactiveShown = true;
-    m_blinkPhase = true;
-    m_tray->setIcon(m_imgTlvInactive);
+    setTrayImage(true);
     m_tray->show();
-    m_tmrActiveTrayIcon->start(1000);
 }
 
 void frmMain::removeTrayIcon() {
-    if (m_tmrActiveTrayIcon)
-        m_tmrActiveTrayIcon->stop();
     if (m_tray)
         m_tray->hide();
 }
@@ -141,15 +133,11 @@ void frmMain::removeTrayIcon() {
 bool frmMain::trayIconShown() const {
     return m_tray && m_tray->isVisible();
 }
-bool frmMain::trayBlinking() const {
-    return m_tmrActiveTrayIcon->enabled();
-}
 
-void frmMain::tmrActiveTrayIcon_Timer() {
-    m_inactiveShown = m_blinkPhase;
+void frmMain::setTrayImage(bool inactive) {
+    m_inactiveShown = inactive;
     if (m_tray)
-        m_tray->setIcon(m_blinkPhase ? m_imgTlvInactive : m_imgTlvCliSmall);
-    m_blinkPhase = !m_blinkPhase;
+        m_tray->setIcon(inactive ? m_imgTlvInactive : m_imgTlvCliSmall);
 }
 
 void frmMain::trayDoubleClick() {

@@ -17,9 +17,6 @@ class frmMain;
 
 namespace tlv {
 
-class Scheduler;
-class Timer;
-
 class MainHost {
 public:
     virtual ~MainHost() = default;
@@ -41,7 +38,7 @@ public:
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    frmMain(Scheduler& scheduler, FormText text, MainHost& host, QWidget* parent = nullptr);
+    frmMain(FormText text, MainHost& host, QWidget* parent = nullptr);
     ~frmMain() override;
 
     Ui::frmMain& ui() { return *m_ui; }
@@ -60,9 +57,8 @@ public:
     void addTrayIcon();
     void removeTrayIcon();
     bool trayIconShown() const;
-    bool trayBlinkPhase() const { return m_blinkPhase; }
-    bool trayBlinking() const;
-    // The icon currently set (imgTlvInactive or imgTlvCliSmall).
+    // The client's tmrActiveTrayIcon blinks the icon between imgTlvInactive and imgTlvCliSmall.
+    void setTrayImage(bool inactive);
     bool trayShowsInactiveImage() const { return m_inactiveShown; }
 
     // Tray callbacks, handled only in states 3 to 8.
@@ -78,17 +74,13 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
-    void tmrActiveTrayIcon_Timer();
-
     std::unique_ptr<Ui::frmMain> m_ui;
     FormText m_text;
     MainHost& m_host;
-    std::unique_ptr<Timer> m_tmrActiveTrayIcon;
     std::unique_ptr<QMenu> m_popup;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QIcon m_imgTlvInactive;
     QIcon m_imgTlvCliSmall;
-    bool m_blinkPhase = true;
     bool m_inactiveShown = true;
     bool m_shuttingDown = false;
     int m_savedTop = 0;

@@ -311,7 +311,7 @@ int run(const QString& outDir, QSize screen) {
 
     // ---- main form ----
     {
-        frmMain main(scheduler, text, host);
+        frmMain main(text, host);
         main.setServerName(text(10310));
         main.setConnexionStatus(text(10337));
         main.show();
