@@ -423,8 +423,11 @@ void PasswordDialogs::present(std::unique_ptr<PasswordDialog> dialog, QWidget* o
     m_dialog = std::move(dialog);
     d->onUnload = [this, d] {
         // Deleted later: unload runs from inside the dialog's own handlers.
-        if (m_dialog.get() == d)
-            m_dialog.release()->deleteLater();
+        if (m_dialog.get() != d)
+            return;
+        m_dialog.release()->deleteLater();
+        if (onCurrentChanged)
+            onCurrentChanged(nullptr);
     };
     if (topmost)
         d->setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -433,6 +436,8 @@ void PasswordDialogs::present(std::unique_ptr<PasswordDialog> dialog, QWidget* o
         d->adjustSize();
         d->move(area.center() - QPoint(d->width() / 2, d->height() / 2));
     }
+    if (onCurrentChanged)
+        onCurrentChanged(d);
     runModal(*d);
 }
 

@@ -150,6 +150,8 @@ public:
 
     // Runs a modal dialog; exec() by default, a plain show() in tests.
     std::function<void(QDialog&)> runModal = [](QDialog& d) { d.exec(); };
+    // The dialog on display changes (null once it is unloaded): for its re-localization.
+    std::function<void(PasswordDialog*)> onCurrentChanged;
 
 private:
     void present(std::unique_ptr<PasswordDialog> dialog, QWidget* owner, bool topmost);
