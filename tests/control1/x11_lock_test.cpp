@@ -9,6 +9,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XKBstr.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <cerrno>
 #include <csignal>
@@ -174,6 +176,45 @@ TEST_F(X11Lock, TaskSwitchingOffHoldsTheGrabAndRetriesWhileAnotherClientHoldsOne
     XSync(other, False);
     sched.advance(300);
     EXPECT_TRUE(lock->grabHeld());
+    lock->call(ShellSwitch::TaskSwitching, -1);
+}
+
+TEST_F(X11Lock, WhileTaskSwitchingIsOffAltTabReachesOnlyTheLockScreen) {
+    // Another program's focused window listens for keys.
+    Window victim = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 80, 80, 0, 0, 0);
+    XSelectInput(other, victim, KeyPressMask | KeyReleaseMask);
+    XMapWindow(other, victim);
+    XSync(other, False);
+    XSetInputFocus(other, victim, RevertToParent, CurrentTime);
+    XSync(other, False);
+    const auto altTab = [&] {
+        const KeyCode alt = XKeysymToKeycode(other, XK_Alt_L),
+                      tab = XKeysymToKeycode(other, XK_Tab);
+        for (auto [code, down] : {std::pair{alt, True}, std::pair{tab, True}, std::pair{tab, False},
+                                  std::pair{alt, False}})
+            XTestFakeKeyEvent(other, code, down, CurrentTime);
+        XSync(other, False);
+        XSync(lib, False);
+    };
+    const auto keysSeen = [](Display* d) {
+        int n = 0;
+        XEvent e;
+        while (XCheckMaskEvent(d, KeyPressMask | KeyReleaseMask, &e))
+            ++n;
+        return n;
+    };
+    int xtestEvent = 0, xtestError = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(other, &xtestEvent, &xtestError, &major, &minor))
+        GTEST_SKIP() << "no XTest on this X server";
+    altTab();
+    EXPECT_EQ(keysSeen(other), 4) << "without the lock the focused window gets the keys";
+
+    make();
+    lock->call(ShellSwitch::TaskSwitching, 0);
+    ASSERT_TRUE(lock->grabHeld());
+    altTab();
+    EXPECT_EQ(keysSeen(other), 0);
+    EXPECT_EQ(keysSeen(lib), 4) << "the lock screen's connection receives them";
     lock->call(ShellSwitch::TaskSwitching, -1);
 }
 
