@@ -1,8 +1,127 @@
-#include "tlv_version.h"
+// tlvcli: builds the client object and its real ports, then runs the Qt event loop.
+#include "app/stand_in_ports.h"
+#include "core/client.h"
+#include "platform/actions.h"
+#include "platform/linux/instance_lock.h"
+#include "platform/linux/linux_system_info.h"
+#include "platform/linux/po_lang_packs.h"
+#include "platform/linux/session_end.h"
+#include "platform/linux/sqlite_hive.h"
+#include "platform/linux/system_clock.h"
+#include "platform/linux/xdg_autostart.h"
+#include "platform/paths.h"
+#include "platform/qt/qt_process_exit.h"
+#include "platform/qt/qt_scheduler.h"
+#include "platform/qt/unix_signals.h"
+#include "platform/sandbox/sandbox_ports.h"
 
-#include <cstdio>
+#include <QApplication>
+#include <csignal>
+#include <filesystem>
+#include <memory>
 
-int main() {
-    std::printf("%s %s\n", tlv::kExeName, tlv::kVersionText);
-    return 0;
+namespace {
+
+std::string programFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+bool has(const tlv::Environment& env, const char* name) {
+    const auto it = env.find(name);
+    return it != env.end() && !it->second.empty();
+}
+
+std::string envValue(const tlv::Environment& env, const char* name) {
+    const auto it = env.find(name);
+    return it == env.end() ? std::string() : it->second;
+}
+
+tlv::DisplayKind displayKind(const tlv::Environment& env) {
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland")))
+        return tlv::DisplayKind::Wayland;
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return tlv::DisplayKind::Offscreen;
+    if (platform == QLatin1String("xcb")) {
+        // An X11 client of a Wayland compositor cannot lock that compositor's desktop.
+        if (envValue(env, "XDG_SESSION_TYPE") == "wayland" || has(env, "WAYLAND_DISPLAY"))
+            return tlv::DisplayKind::Wayland;
+        return tlv::DisplayKind::X11;
+    }
+    return tlv::DisplayKind::Unsupported;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace tlv;
+    const Environment env = processEnvironment();
+    const RuntimeLayout layout = RuntimeLayout::fromEnvironment(env, programFolder());
+    // A sandbox run without any display (a demo, a black-box test) draws off screen.
+    if (layout.sandbox && !has(env, "DISPLAY") && !has(env, "WAYLAND_DISPLAY") &&
+        !has(env, "QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i)
+        commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+
+    SystemClock clock;
+    QtScheduler scheduler;
+    std::vector<std::string> hiveProblems;
+    OpenedHives hives =
+        openHives(layout, [&hiveProblems](const std::string& ctx, int no, const std::string& d) {
+            hiveProblems.push_back(ctx + "Error: #" + std::to_string(no) + " | " + d + " | tlvcli");
+        });
+    LinuxSystemInfo systemInfo(env);
+    XdgAutostart autostart(layout.autostartDir);
+    ActionLog actions(layout.actionsLog, clock);
+    FileInstanceLock instanceLock(layout.instanceLock);
+    QtProcessExit processExit;
+    PoLangPackStore langPacks(layout.langFolder);
+
+    // The ports trace through the client's log once it exists.
+    Logger* logger = nullptr;
+    TraceFn trace = [&logger](const std::string& text) {
+        if (logger)
+            logger->trace(text);
+    };
+    LoggingForms forms(trace);
+    LoggingStatus status(trace);
+    LoggingTray tray(trace);
+    LoggingCleanup cleanup(trace);
+
+    // Lockdown and mute act on the PC: recorded in sandbox mode.
+    std::unique_ptr<ShellLockdown> lockdown;
+    std::unique_ptr<SoundMute> mute;
+    std::unique_ptr<SessionEndPort> sessionEnd;
+    if (layout.sandbox) {
+        lockdown = std::make_unique<SandboxShellLockdown>(actions);
+        mute = std::make_unique<SandboxSoundMute>(actions);
+        sessionEnd = std::make_unique<SandboxSessionEnd>(actions);
+    } else {
+        lockdown = std::make_unique<UnavailableLockdown>([&logger] { return logger; });
+        mute = std::make_unique<UnavailableMute>();
+        sessionEnd = std::make_unique<LinuxSessionEnd>(envValue(env, "XDG_SESSION_ID"));
+    }
+
+    ClientPorts ports{clock,        scheduler,   *hives.machine, *hives.user, systemInfo,
+                      layout,       *lockdown,   *mute,          forms,       status,
+                      tray,         cleanup,     cleanup,        cleanup,     *sessionEnd,
+                      instanceLock, processExit, langPacks,      autostart};
+    Client client(ports);
+    logger = &client.log();
+    for (const auto& line : hiveProblems)
+        client.log().subWriteLog(line);
+
+    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT},
+                                    [&client](int) { client.funShutdownApplication(true); });
+
+    client.Main(commandLine, displayKind(env));
+    return QApplication::exec();
 }

@@ -1,0 +1,246 @@
+#include "platform/linux/po_lang_packs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <gettext-po.h>
+#include <iconv.h>
+#include <sys/stat.h>
+
+namespace tlv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// libgettextpo reports through plain function pointers and requires that a fatal report never
+// returns: the parse of one file jumps back to readPo. Only the reading thread sees this state.
+struct ParseState {
+    std::string firstError;
+    std::jmp_buf jump;
+};
+thread_local ParseState* t_parse = nullptr;
+
+void note(int severity, const char* filename, size_t lineno, const char* text) {
+    if (!t_parse || severity < PO_SEVERITY_ERROR || !t_parse->firstError.empty())
+        return;
+    std::string where = filename ? filename : "";
+    if (lineno != static_cast<size_t>(-1) && lineno != 0)
+        where += ":" + std::to_string(lineno);
+    t_parse->firstError = where + ": " + (text ? text : "error");
+}
+
+void onXerror(int severity, po_message_t, const char* filename, size_t lineno, size_t, int,
+              const char* text) {
+    note(severity, filename, lineno, text);
+    if (severity == PO_SEVERITY_FATAL_ERROR && t_parse)
+        std::longjmp(t_parse->jump, 1);
+}
+
+void onXerror2(int severity, po_message_t, const char* filename1, size_t lineno1, size_t, int,
+               const char* text1, po_message_t, const char*, size_t, size_t, int, const char*) {
+    note(severity, filename1, lineno1, text1);
+    if (severity == PO_SEVERITY_FATAL_ERROR && t_parse)
+        std::longjmp(t_parse->jump, 1);
+}
+
+po_file_t readPo(const char* path, ParseState& state) {
+    static const po_xerror_handler handler = {onXerror, onXerror2};
+    t_parse = &state;
+    po_file_t volatile file = nullptr;
+    if (setjmp(state.jump) == 0)
+        file = po_file_read(path, &handler);
+    t_parse = nullptr;
+    return file;
+}
+
+std::string headerField(const char* header, const char* field) {
+    if (!header)
+        return {};
+    char* v = po_header_field(header, field);
+    if (!v)
+        return {};
+    std::string out(v);
+    std::free(v);
+    return out;
+}
+
+// "text/plain; charset=ISO-8859-7" -> "ISO-8859-7"
+std::string charsetOf(const std::string& contentType) {
+    const auto pos = lower(contentType).find("charset=");
+    if (pos == std::string::npos)
+        return {};
+    std::string cs = contentType.substr(pos + 8);
+    const auto end = cs.find_first_of("; \t");
+    if (end != std::string::npos)
+        cs.resize(end);
+    return cs;
+}
+
+bool isUtf8Name(const std::string& cs) {
+    const std::string l = lower(cs);
+    return l.empty() || l == "utf-8" || l == "utf8" || l == "ascii" || l == "us-ascii" ||
+           l == "charset";
+}
+
+// Converts to UTF-8; false when the text is not valid in its charset.
+bool toUtf8(iconv_t cd, std::string& text) {
+    if (text.empty())
+        return true;
+    std::string out(text.size() * 4 + 16, '\0');
+    char* in = text.data();
+    size_t inLeft = text.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1))
+        return false;
+    out.resize(out.size() - outLeft);
+    text = std::move(out);
+    return true;
+}
+
+} // namespace
+
+std::string poLanguageName(const std::string& fileName) {
+    const std::string l = lower(fileName);
+    if (l.size() < 3 || l.compare(l.size() - 3, 3, ".po") != 0)
+        return {};
+    return fileName.substr(0, l.find(".po"));
+}
+
+PoLangPackStore::PoLangPackStore(std::string folder) : m_folder(std::move(folder)) {}
+
+std::vector<std::string> PoLangPackStore::listPacks(const std::string& baseName) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(baseName, 0) != 0)
+            continue;
+        std::error_code fec;
+        if (!it->is_regular_file(fec))
+            continue;
+        const std::string lang = poLanguageName(name);
+        if (!lang.empty())
+            out.push_back(lang);
+    }
+    return out;
+}
+
+std::string PoLangPackStore::pathFor(const std::string& languageName) {
+    const fs::path exact = fs::path(m_folder) / (languageName + ".po");
+    std::error_code ec;
+    if (fs::is_regular_file(exact, ec))
+        return exact.string();
+    // Extensions and names written in other letter cases, as the listing finds them.
+    const std::string wanted = lower(languageName);
+    for (fs::directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (lower(poLanguageName(name)) == wanted)
+            return it->path().string();
+    }
+    return {};
+}
+
+LangPackLookup PoLangPackStore::find(const std::string& languageName) {
+    if (m_folder.empty() || languageName.empty())
+        return {};
+    const std::string path = pathFor(languageName);
+    if (path.empty())
+        return {};
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    const int64_t mtimeNs =
+        static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    auto& cached = m_cache[path];
+    if (cached.size == static_cast<int64_t>(st.st_size) && cached.mtimeNs == mtimeNs)
+        return {cached.pack, {}};
+    LangPackLookup r;
+    if (st.st_size > kMaxFileBytes)
+        r.error = path + ": the file is larger than " + std::to_string(kMaxFileBytes) + " bytes";
+    else
+        r = parseFile(path);
+    cached.size = static_cast<int64_t>(st.st_size);
+    cached.mtimeNs = mtimeNs;
+    cached.pack = r.pack;
+    return r;
+}
+
+LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
+    LangPackLookup r;
+    ParseState state;
+    po_file_t file = readPo(path.c_str(), state);
+    if (!file || !state.firstError.empty()) {
+        if (file)
+            po_file_free(file);
+        r.error = state.firstError.empty() ? path + ": cannot be read" : state.firstError;
+        return r;
+    }
+    auto pack = std::make_shared<LangPack>();
+    const char* header = po_file_domain_header(file, nullptr);
+    const std::string charset = charsetOf(headerField(header, "Content-Type"));
+    iconv_t cd = reinterpret_cast<iconv_t>(-1);
+    if (!isUtf8Name(charset)) {
+        cd = iconv_open("UTF-8", charset.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1)) {
+            po_file_free(file);
+            r.error = path + ": unknown charset " + charset;
+            return r;
+        }
+    }
+    auto text = [&](std::string s) {
+        if (cd != reinterpret_cast<iconv_t>(-1) && !toUtf8(cd, s))
+            throw std::runtime_error("text not valid in " + charset);
+        return s;
+    };
+    try {
+        pack->nativeName = text(headerField(header, "X-Native-Name"));
+        pack->westernName = text(headerField(header, "X-Western-Name"));
+        pack->translator = text(headerField(header, "X-Translator"));
+        const std::string cs = headerField(header, "X-Charset");
+        int value = 0;
+        const auto [p, ec] = std::from_chars(cs.data(), cs.data() + cs.size(), value);
+        if (ec == std::errc() && p == cs.data() + cs.size() && value >= -32768 && value <= 32767)
+            pack->charset = value;
+
+        po_message_iterator_t it = po_message_iterator(file, nullptr);
+        for (po_message_t m; (m = po_next_message(it)) != nullptr;) {
+            if (po_message_is_obsolete(m) || po_message_is_fuzzy(m))
+                continue;
+            const char* ctxt = po_message_msgctxt(m);
+            const char* str = po_message_msgstr(m);
+            if (!ctxt || !str || !*str)
+                continue;
+            int32_t id = 0;
+            const char* end = ctxt + std::strlen(ctxt);
+            const auto [q, iec] = std::from_chars(ctxt, end, id);
+            if (iec != std::errc() || q != end)
+                continue; // not one of our ids
+            pack->texts[id] = text(str);
+        }
+        po_message_iterator_free(it);
+    } catch (const std::exception& e) {
+        r.error = path + ": " + e.what();
+        pack.reset();
+    }
+    if (cd != reinterpret_cast<iconv_t>(-1))
+        iconv_close(cd);
+    po_file_free(file);
+    r.pack = std::move(pack);
+    return r;
+}
+
+} // namespace tlv
