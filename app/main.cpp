@@ -1,6 +1,7 @@
 // tlvcli: builds the client object and its real ports, then runs the Qt event loop.
 #include "app/stand_in_ports.h"
 #include "core/client.h"
+#include "link/client_link.h"
 #include "platform/actions.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_system_info.h"
@@ -12,8 +13,10 @@
 #include "platform/paths.h"
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
+#include "platform/qt/qt_sockets.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
+#include "ui/qt_forms.h"
 
 #include <QApplication>
 #include <csignal>
@@ -91,9 +94,7 @@ int main(int argc, char** argv) {
         if (logger)
             logger->trace(text);
     };
-    LoggingForms forms(trace);
-    LoggingStatus status(trace);
-    LoggingTray tray(trace);
+    QtForms forms(scheduler, layout);
     LoggingCleanup cleanup(trace);
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
@@ -111,11 +112,29 @@ int main(int argc, char** argv) {
     }
 
     ClientPorts ports{clock,        scheduler,   *hives.machine, *hives.user, systemInfo,
-                      layout,       *lockdown,   *mute,          forms,       status,
-                      tray,         cleanup,     cleanup,        cleanup,     *sessionEnd,
+                      layout,       *lockdown,   *mute,          forms,       forms,
+                      forms,        cleanup,     cleanup,        cleanup,     *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
     Client client(ports);
     logger = &client.log();
+    forms.attach(client);
+
+    // The server link, with the forms' requests routed to it.
+    QtSocketFactory sockets;
+    ExtensionsPort extensions;
+    ClientLink clientLink(client, sockets, forms, extensions);
+    ServerLink& link = clientLink.link();
+    FormHooks& fh = forms.hooks();
+    fh.subStartConnexion = [&link](int type, int mode, const std::string& id,
+                                   const std::string& password) {
+        link.subStartConnexion(type, mode, id, password);
+    };
+    fh.subCheckBalance = [&link] { link.subCheckBalance(); };
+    fh.sendChatMessage = [&link](const std::string& text) {
+        link.sendMessage("%$&#####ChatMessage#", text, true);
+    };
+    fh.userId = [&link] { return link.userId(); };
+    fh.managerPasswordSet = [&link] { return !link.managerPassword().empty(); };
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);
 

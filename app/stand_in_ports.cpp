@@ -21,7 +21,8 @@ void LoggingForms::hide(FormId id) {
 
 void LoggingForms::showBlockScreen(const BlockScreenView& view) {
     m_loaded.insert(FormId::frmBlock);
-    m_trace("frmBlock: shown for state " + std::to_string(view.state) +
+    m_trace(std::string(view.sandbox ? "frmBlock (sandbox): " : "frmBlock: ") + "shown for state " +
+            std::to_string(view.state) +
             (view.messageFile.empty() ? std::string() : ", message " + view.messageFile));
 }
 

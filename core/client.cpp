@@ -241,6 +241,8 @@ void Client::subInitApp() {
         m_store->subGetSystemSettings(m_sys, m_const);
         m_store->subGetUserSettings(m_userSettings);
         m_tmrActivateClient->setInterval(m_const.wksnCnxBootDelay);
+        m_ports.status.subSetCloseButtons(m_const.wksnHideAllStatusWin == 1,
+                                          m_const.wksnDisableSessCloseButton == 1);
 
         std::string language = m_sys.interfaceLanguage;
         if (language.empty())
@@ -296,6 +298,40 @@ void Client::tmrActiveTrayIcon_Timer() {
         m_trayBlinkPhase = !m_trayBlinkPhase;
     } catch (const std::exception& e) {
         m_log.subLogError("frmMain.tmrActiveTrayIcon_TimerError", e);
+    }
+}
+
+void Client::cmdActiver_Click() {
+    subDefaultState();
+}
+
+void Client::cmdQuit_Click() {
+    try {
+        if (!m_sys.password.empty())
+            m_ports.forms.subQuitPassword();
+        else
+            funShutdownApplication(true);
+    } catch (const std::exception& e) {
+        m_log.subLogError("frmMain.cmdQuit_ClickError", e);
+    }
+}
+
+void Client::cmdShutdown_Click() {
+    try {
+        m_ports.forms.subLogOffPassword();
+    } catch (const std::exception& e) {
+        m_log.subLogError("frmMain.cmdShutdown_ClickError", e);
+    }
+}
+
+void Client::mnuDeactivate_Click() {
+    try {
+        if (!m_sys.password.empty())
+            m_ports.forms.subDeactivationPassword();
+        else
+            subDeactivate();
+    } catch (const std::exception& e) {
+        m_log.subLogError("frmMain.mnuDeactivate_ClickError", e);
     }
 }
 
@@ -364,6 +400,22 @@ void Client::shutdownAfterDelay(int exitFlags) {
     if (!m_processEnded) {
         m_processEnded = true;
         m_ports.processExit.endProcess(0);
+    }
+}
+
+void Client::subSetDefaultLanguage(const std::string& suffix, int charset) {
+    try {
+        const auto cs = static_cast<int16_t>(charset);
+        m_loc.setDefaultLanguageSuffix(suffix, cs);
+        m_sys.interfaceLanguage = m_sys.defaultInterfaceLanguage = m_loc.defaultLanguage();
+        m_sys.interfaceLanguageCharset = m_sys.defaultInterfaceLanguageCharset = cs;
+        m_sys.messagePrefix = messagePrefixFor(m_sys.interfaceLanguage);
+        m_store->SetRegSettings(kSettingsAppName, "General", "Interface Language",
+                                m_sys.interfaceLanguage, REG_SZ);
+        m_store->SetRegSettings(kSettingsAppName, "General", "Interface Language Charset",
+                                std::to_string(cs), REG_DWORD);
+    } catch (const std::exception& e) {
+        m_log.subLogError("modFunctions.subSetDefaultLanguageError", e);
     }
 }
 

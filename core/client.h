@@ -120,6 +120,7 @@ struct ClientHooks {
     std::function<void()> subUserInit;           // the rest of the session record
     std::function<void()> subForceUpdate;        // immediate report of exhausted credit
     std::function<void()> requestServerDate;     // "%$&######ServerDate#" after a clock change
+    std::function<void()> emptySnapshot;         // "Serialized User" emptied before a reboot
     std::function<void(const StatusTexts&)> setStatusTexts; // labels of the status windows
     // The program's message box (text, Yes/No, No default, action); OK only when not yesNo.
     std::function<void(const std::string&, bool yesNo, bool noDefault, MsgAction)> subShowMsgBox;
@@ -142,6 +143,15 @@ public:
     void subShutdown(int exitFlags, const std::string& question);
     void tmrActivateClient_Timer();
     void tmrActiveTrayIcon_Timer();
+    // The main form's commands.
+    void cmdActiver_Click();
+    void cmdQuit_Click();     // also mnuQuit
+    void cmdShutdown_Click(); // also mnuLogOff
+    void mnuDeactivate_Click();
+    // Tray icon clicks count only while a session or a lock screen of one is up (states 3-8).
+    bool trayCallbacksHandled() const {
+        return m_state >= kStateBlocked && m_state <= kStateNoCredit;
+    }
 
     // State machine.
     void subDefaultState();
@@ -159,8 +169,16 @@ public:
     void subUnblock();
     void subSetDefaultUsage();
     void subUserInit();
+    // The server's lock and activate commands: in state 4 the session-end batch runs first;
+    // activating may reboot after a self-service session (not under "-d").
+    void onServerLockWksn();
+    void onServerActivateWksn();
     // Message file for the state ("Intro", "Blocked", ...); empty for states without one.
     std::string messageFileFor(int state);
+
+    // The server's default language ("_fr", charset): both languages change, every loaded
+    // form is re-localized, "Interface Language" and its charset are saved.
+    void subSetDefaultLanguage(const std::string& suffix, int charset);
 
     MsgAnswer funMsg(int number, const std::optional<std::string>& p1 = {},
                      const std::optional<std::string>& title = {});

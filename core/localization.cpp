@@ -81,14 +81,13 @@ std::string Localization::lookup(const std::string& language, int32_t id, const 
                                  const std::string& i1, const std::string& i2,
                                  const std::string& i3, const std::string& i4) {
     try {
+        // A "tlvcli_en" pack may reword the built-in English texts.
         std::string text;
-        if (language != m_builtin) {
-            LangPackLookup found = m_packs.find(language);
-            if (!found.error.empty())
-                m_log.subLogError("modFunctions.funFindLangPack", kErrPathAccess, found.error);
-            if (found.pack)
-                text = found.pack->GetResStr(id);
-        }
+        LangPackLookup found = m_packs.find(language);
+        if (!found.error.empty())
+            m_log.subLogError(context, kErrPathAccess, found.error);
+        if (found.pack)
+            text = found.pack->GetResStr(id);
         if (text.empty()) {
             const char* builtin = builtinString(id);
             if (!builtin)

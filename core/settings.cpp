@@ -183,10 +183,7 @@ RegVariant SettingsStore::getReg(Hive& hive, const char* proc, const std::string
         }
     } catch (const std::exception& e) {
         m_log.subLogError(
-            std::string(kIniModule) + proc + "Error - Headding: " + section + " - Key: " + name,
-            dynamic_cast<const TlvError*>(&e) ? static_cast<const TlvError&>(e).number()
-                                              : kErrInvalidCall,
-            e.what());
+            std::string(kIniModule) + proc + "Error - Headding: " + section + " - Key: " + name, e);
         return dflt;
     }
 }
@@ -225,10 +222,7 @@ void SettingsStore::setReg(Hive& hive, const char* proc, const std::string& app,
     } catch (const std::exception& e) {
         m_log.subLogError(std::string(kIniModule) + proc + "Error - Headding: " + section +
                               " - Key: " + name + " - Value: " + value,
-                          dynamic_cast<const TlvError*>(&e)
-                              ? static_cast<const TlvError&>(e).number()
-                              : kErrInvalidCall,
-                          e.what());
+                          e);
     }
 }
 
@@ -274,15 +268,15 @@ void SettingsStore::RegFlushKey() {
 
 // ---- typed reads of the client's own keys --------------------------------------------------
 
-int64_t SettingsStore::numberOr(const RegVariant& v, int64_t dflt, const std::string& section,
-                                const std::string& name) {
+int64_t SettingsStore::numberOr(const char* proc, const RegVariant& v, int64_t dflt,
+                                const std::string& section, const std::string& name) {
     if (std::holds_alternative<std::monostate>(v))
         return dflt;
     if (const auto n = regNumber(v))
         return *n;
     // One bad value costs that setting only, not the rest of the settings.
     m_log.subLogError(
-        std::string(kModule) + "subGetSettingsError - Headding: " + section + " - Key: " + name,
+        std::string(kModule) + proc + "Error - Headding: " + section + " - Key: " + name,
         kErrTypeMismatch, "Type mismatch: \"" + std::get<std::string>(v) + "\", default used");
     return dflt;
 }
@@ -307,19 +301,20 @@ std::string SettingsStore::userText(const std::string& section, const std::strin
     return dflt;
 }
 
-int64_t SettingsStore::machineNumber(const std::string& section, const std::string& name,
-                                     int64_t dflt, int type) {
+int64_t SettingsStore::machineNumber(const char* proc, const std::string& section,
+                                     const std::string& name, int64_t dflt, int type) {
     const RegVariant d = type == REG_DWORD ? RegVariant(static_cast<uint32_t>(dflt))
                                            : RegVariant(std::to_string(dflt));
-    return numberOr(GetRegSettings(kSettingsAppName, section, name, d, type), dflt, section, name);
+    return numberOr(proc, GetRegSettings(kSettingsAppName, section, name, d, type), dflt, section,
+                    name);
 }
 
-int64_t SettingsStore::userNumber(const std::string& section, const std::string& name, int64_t dflt,
-                                  int type) {
+int64_t SettingsStore::userNumber(const char* proc, const std::string& section,
+                                  const std::string& name, int64_t dflt, int type) {
     const RegVariant d = type == REG_DWORD ? RegVariant(static_cast<uint32_t>(dflt))
                                            : RegVariant(std::to_string(dflt));
-    return numberOr(GetRegUserSettings(kSettingsAppName, section, name, d, type), dflt, section,
-                    name);
+    return numberOr(proc, GetRegUserSettings(kSettingsAppName, section, name, d, type), dflt,
+                    section, name);
 }
 
 static int clampInt(int64_t v) {
@@ -353,11 +348,7 @@ int SettingsStore::funInitSettings(int target) {
         SetRegSettings(kSettingsAppName, "General", "Current Settings Version",
                        std::to_string(version), REG_SZ);
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "funInitSettingsError",
-                          dynamic_cast<const TlvError*>(&e)
-                              ? static_cast<const TlvError&>(e).number()
-                              : kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "funInitSettingsError", e);
     }
     return version;
 }
@@ -374,7 +365,8 @@ int SettingsStore::funSettingsUpgradeSteps(int version) {
         }
         case 1:
         case 2: {
-            int64_t hb = machineNumber("Constants", "wksnHeartBeatCheck", 30, REG_SZ);
+            int64_t hb = machineNumber("funSettingsUpgradeSteps", "Constants", "wksnHeartBeatCheck",
+                                       30, REG_SZ);
             if (hb < 30)
                 hb = 30;
             SetRegSettings(kSettingsAppName, "Constants", "wksnHeartBeatCheck", std::to_string(hb),
@@ -392,8 +384,7 @@ int SettingsStore::funSettingsUpgradeSteps(int version) {
             break;
         }
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "funSettingsUpgradeStepsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "funSettingsUpgradeStepsError", e);
     }
     return version + 1;
 }
@@ -404,10 +395,10 @@ void SettingsStore::subGetConstWksn(ConstWksn& c) {
     try {
         const ConstWksn d;
         auto sz = [&](const char* name, int64_t dflt) {
-            return machineNumber("Constants", name, dflt, REG_SZ);
+            return machineNumber("subGetConstWksn", "Constants", name, dflt, REG_SZ);
         };
         auto dw = [&](const char* name, int64_t dflt) {
-            return clampInt(machineNumber("Constants", name, dflt, REG_DWORD));
+            return clampInt(machineNumber("subGetConstWksn", "Constants", name, dflt, REG_DWORD));
         };
         auto i32 = [&](const char* name, int64_t dflt) { return clampInt(sz(name, dflt)); };
         auto minutes = [&](const char* name, double dfltSpan) {
@@ -425,7 +416,8 @@ void SettingsStore::subGetConstWksn(ConstWksn& c) {
                     std::fabs(m) < 1e9)
                     return minutesToSpan(m);
             }
-            return minutesToSpan(static_cast<double>(numberOr(v, dfltMin, "Constants", name)));
+            return minutesToSpan(
+                static_cast<double>(numberOr("subGetConstWksn", v, dfltMin, "Constants", name)));
         };
         c.cnxUdpPortServer = i32("cnxUdpPortServer", d.cnxUdpPortServer);
         c.cnxUdpPortWksn = i32("cnxUdpPortWksn", d.cnxUdpPortWksn);
@@ -450,7 +442,7 @@ void SettingsStore::subGetConstWksn(ConstWksn& c) {
         c.wksnShutdownDelay = i32("wksnShutdownDelay", d.wksnShutdownDelay);
         c.wksnRegistryFlushInterval = i32("wksnRegistryFlushInterval", d.wksnRegistryFlushInterval);
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subGetConstWksnError", kErrInvalidCall, e.what());
+        m_log.subLogError(std::string(kModule) + "subGetConstWksnError", e);
     }
 }
 
@@ -485,7 +477,7 @@ void SettingsStore::subSetConstWksn(const ConstWksn& c) {
         num("wksnShutdownDelay", c.wksnShutdownDelay);
         num("wksnRegistryFlushInterval", c.wksnRegistryFlushInterval);
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subSetConstWksnError", kErrInvalidCall, e.what());
+        m_log.subLogError(std::string(kModule) + "subSetConstWksnError", e);
     }
 }
 
@@ -495,8 +487,8 @@ void SettingsStore::subGetSystemSettings(SystemSettings& s, const ConstWksn&) {
     try {
         const std::string exe = kExeName;
         s.windowsUserName = lower(m_sys.userName());
-        s.standaloneWorkstation =
-            machineNumber("General", "Standalone Workstation", 1, REG_DWORD) == 1;
+        s.standaloneWorkstation = machineNumber("subGetSystemSettings", "General",
+                                                "Standalone Workstation", 1, REG_DWORD) == 1;
         if (!s.standaloneWorkstation) {
             // Diskless: one Windows installation, the workstations differ by user.
             s.computerName = s.windowsUserName;
@@ -517,14 +509,21 @@ void SettingsStore::subGetSystemSettings(SystemSettings& s, const ConstWksn&) {
         s.serverPort = machineText("Server", "Port", "4646");
         s.serverTimeOut = machineText("Server", "TimeOut", "10");
         s.automaticServerConnection =
-            machineNumber("Server", "Automatic Server Connection", 1, REG_DWORD) == 1;
+            machineNumber("subGetSystemSettings", "Server", "Automatic Server Connection", 1,
+                          REG_DWORD) == 1;
         s.password = funDoXOR(machineText("General", "Password", ""), m_xorKey);
-        s.configWizardMachine = clampInt(machineNumber("General", "Config Wizard", 0, REG_SZ));
-        s.configWizardUser = clampInt(userNumber("General", "Config Wizard", 0, REG_SZ));
-        s.hideCardNumber = machineNumber("General", "Hide Card Number", 0, REG_DWORD) == 1;
-        s.defaultState = clampInt(machineNumber("General", "Default State", 2, REG_SZ));
-        s.defaultMode = clampInt(machineNumber("General", "Default Mode", 1, REG_SZ));
-        s.defaultUsage = clampInt(machineNumber("General", "Default Usage", 2, REG_SZ));
+        s.configWizardMachine =
+            clampInt(machineNumber("subGetSystemSettings", "General", "Config Wizard", 0, REG_SZ));
+        s.configWizardUser =
+            clampInt(userNumber("subGetSystemSettings", "General", "Config Wizard", 0, REG_SZ));
+        s.hideCardNumber =
+            machineNumber("subGetSystemSettings", "General", "Hide Card Number", 0, REG_DWORD) == 1;
+        s.defaultState =
+            clampInt(machineNumber("subGetSystemSettings", "General", "Default State", 2, REG_SZ));
+        s.defaultMode =
+            clampInt(machineNumber("subGetSystemSettings", "General", "Default Mode", 1, REG_SZ));
+        s.defaultUsage =
+            clampInt(machineNumber("subGetSystemSettings", "General", "Default Usage", 2, REG_SZ));
         s.logoPath = machineText("General", "Logo path", dataFolderFile("logo.png"));
 
         const std::string code = languageCodeForLcid(m_sys.localeLcid());
@@ -532,10 +531,12 @@ void SettingsStore::subGetSystemSettings(SystemSettings& s, const ConstWksn&) {
         const int dfltCharset = code == "el" ? 160 : 0;
         s.interfaceLanguage = machineText("General", "Interface Language", dfltLanguage);
         s.defaultInterfaceLanguage = machineText("General", "Interface Language", dfltLanguage);
-        s.interfaceLanguageCharset = clampInt(
-            machineNumber("General", "Interface Language Charset", dfltCharset, REG_DWORD));
-        s.defaultInterfaceLanguageCharset = clampInt(
-            machineNumber("General", "Interface Language Charset", dfltCharset, REG_DWORD));
+        s.interfaceLanguageCharset =
+            clampInt(machineNumber("subGetSystemSettings", "General", "Interface Language Charset",
+                                   dfltCharset, REG_DWORD));
+        s.defaultInterfaceLanguageCharset =
+            clampInt(machineNumber("subGetSystemSettings", "General", "Interface Language Charset",
+                                   dfltCharset, REG_DWORD));
 
         s.messagePrefix = messagePrefixFor(s.interfaceLanguage);
         const std::string base = m_layout.dataFolder + s.messagePrefix;
@@ -545,16 +546,17 @@ void SettingsStore::subGetSystemSettings(SystemSettings& s, const ConstWksn&) {
         s.msgSessionEnd = machineText("Message paths", "Session end", base + "sessionend.rtf");
         s.msgSessionPaused =
             machineText("Message paths", "Session paused", base + "sessionpaused.rtf");
-        s.messageLogoFilesType =
-            clampInt(machineNumber("General", "Message & Logo Files Type", 0, REG_DWORD));
+        s.messageLogoFilesType = clampInt(machineNumber("subGetSystemSettings", "General",
+                                                        "Message & Logo Files Type", 0, REG_DWORD));
 
-        s.startActive = userNumber("General", "Start active", 1, REG_DWORD) == 1;
-        s.allowLockdown = userNumber("General", "Allow Lockdown", 1, REG_DWORD) == 1;
+        s.startActive =
+            userNumber("subGetSystemSettings", "General", "Start active", 1, REG_DWORD) == 1;
+        s.allowLockdown =
+            userNumber("subGetSystemSettings", "General", "Allow Lockdown", 1, REG_DWORD) == 1;
         // A fresh installation offers start at logon switched on.
         s.startAtLogon = m_autostart.isEnabled() || s.configWizardMachine == 0;
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subGetSystemSettingsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "subGetSystemSettingsError", e);
     }
 }
 
@@ -589,8 +591,7 @@ void SettingsStore::subSetSystemSettings(const SystemSettings& s, const ConstWks
                               kErrPathAccess, m_autostart.lastError());
         }
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subSetSystemSettingsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "subSetSystemSettingsError", e);
     }
 }
 
@@ -598,14 +599,13 @@ void SettingsStore::subGetUserSettings(UserSettings& u, int screenWidthTwips,
                                        int screenHeightTwips) {
     try {
         u.mainTop =
-            clampInt(userNumber("Main window position", "Top",
+            clampInt(userNumber("subGetUserSettings", "Main window position", "Top",
                                 (static_cast<int64_t>(screenHeightTwips) - 1935) / 2, REG_SZ));
         u.mainLeft =
-            clampInt(userNumber("Main window position", "Left",
+            clampInt(userNumber("subGetUserSettings", "Main window position", "Left",
                                 (static_cast<int64_t>(screenWidthTwips) - 4740) / 2, REG_SZ));
     } catch (const std::exception& e) {
-        m_log.subLogError(std::string(kModule) + "subGetUserSettingsError", kErrInvalidCall,
-                          e.what());
+        m_log.subLogError(std::string(kModule) + "subGetUserSettingsError", e);
     }
 }
 

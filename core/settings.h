@@ -138,7 +138,8 @@ public:
     // RegFlushKey of the machine hive (and the user hive).
     void RegFlushKey();
 
-    // Returns the settings version reached (the version found when it cannot be read).
+    // Returns the settings version reached; 0 when the stored version is not a number (then
+    // nothing is converted or written).
     int funInitSettings(int target);
     int funSettingsUpgradeSteps(int version);
     void subGetConstWksn(ConstWksn& c);
@@ -173,11 +174,13 @@ private:
                             const std::string& dflt);
     std::string userText(const std::string& section, const std::string& name,
                          const std::string& dflt);
-    int64_t machineNumber(const std::string& section, const std::string& name, int64_t dflt,
-                          int type);
-    int64_t userNumber(const std::string& section, const std::string& name, int64_t dflt, int type);
-    int64_t numberOr(const RegVariant& v, int64_t dflt, const std::string& section,
-                     const std::string& name);
+    // proc names the calling procedure in the log line of a value that is not a number.
+    int64_t machineNumber(const char* proc, const std::string& section, const std::string& name,
+                          int64_t dflt, int type);
+    int64_t userNumber(const char* proc, const std::string& section, const std::string& name,
+                       int64_t dflt, int type);
+    int64_t numberOr(const char* proc, const RegVariant& v, int64_t dflt,
+                     const std::string& section, const std::string& name);
     std::string dataFolderFile(const std::string& name) const;
 
     Hive& m_machine;

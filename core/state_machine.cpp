@@ -306,6 +306,7 @@ void Client::subShowBlockScreen() {
         v.hideCardNumber = m_sys.hideCardNumber;
         v.logoPath = toNativePath(m_sys.logoPath);
         v.topmost = !m_flags.noLockdown;
+        v.sandbox = m_ports.layout.sandbox;
         if (m_state == kStateNoCredit)
             m_sessionExpiryCountdown = m_const.wksnSessionExpiryTime;
         forms.showBlockScreen(v);
@@ -325,6 +326,32 @@ void Client::subUnblock() {
             lockdownSwitches(true);
     } catch (const std::exception& e) {
         m_log.subLogError(ctx("subUnblock"), e);
+    }
+}
+
+void Client::onServerLockWksn() {
+    try {
+        if (m_state == kStateSessionEnd && m_endBatch)
+            m_ports.batch.subRunSessionEndBatch();
+        subLock();
+    } catch (const std::exception& e) {
+        m_log.subLogError(ctx("onServerLockWksn"), e);
+    }
+}
+
+void Client::onServerActivateWksn() {
+    try {
+        if (m_state == kStateSessionEnd) {
+            if (m_endBatch)
+                m_ports.batch.subRunSessionEndBatch();
+            if (m_const.wksnRebootOnSessionEnd == 1 && !m_flags.debug) {
+                call(m_hooks.emptySnapshot);
+                subShutdown(kEwxReboot, "");
+            }
+        }
+        subActivate();
+    } catch (const std::exception& e) {
+        m_log.subLogError(ctx("onServerActivateWksn"), e);
     }
 }
 

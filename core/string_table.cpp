@@ -14,11 +14,13 @@ constexpr StringEntry kTable[] = {
     {10001, "h"},
     {10002, "mn"},
     {10003, "sec"},
-    {10004, "Impossible to create log file. please control the access rights to the following file:"},
+    {10004,
+     "Impossible to create log file. please control the access rights to the following file:"},
     {10005, "Talvor"},
     {10006, "Talvor Client"},
     {10007, "Startup"},
-    {10010, "Talvor Client is licensed to the business that installed it.</resNewLine>It is provided without warranty of any kind."},
+    {10010, "Talvor Client is licensed to the business that installed it.</resNewLine>It is "
+            "provided without warranty of any kind."},
     {10011, "Acknowledgements:"},
     {10012, "Close"},
     {10013, "File preview"},
@@ -33,20 +35,29 @@ constexpr StringEntry kTable[] = {
     {10022, "Are you sure you want to quit the configuration wizard?"},
     {10023, "Define server connectivity"},
     {10024, "Define how Talvor Client connects to Talvor Server."},
-    {10025, "Talvor Client will either attempt to find a Talvor Server on the local network and automatically connect to it, or you can manually define the name or address of the Talvor server (useful if you have more than one Talvor server)."},
+    {10025, "Talvor Client will either attempt to find a Talvor Server on the local network and "
+            "automatically connect to it, or you can manually define the name or address of the "
+            "Talvor server (useful if you have more than one Talvor server)."},
     {10026, "Specify workstation name"},
     {10027, "Specify the workstation's name used in Talvor Server."},
-    {10028, "You can specify the workstation's name. This is the name that the Talvor Server will display in the workstation view. By default the workstation computer name is used."},
+    {10028, "You can specify the workstation's name. This is the name that the Talvor Server will "
+            "display in the workstation view. By default the workstation computer name is used."},
     {10029, "Define start up behaviour"},
     {10030, "Define when and how Talvor Client starts up."},
-    {10031, "Talvor Client can be configured to automatically start when the current Windows user logs on. You can also configure Talvor Client to become active on start up, blocking the workstation's screen and making it directly operational."},
+    {10031, "Talvor Client can be configured to automatically start when the current Windows user "
+            "logs on. You can also configure Talvor Client to become active on start up, blocking "
+            "the workstation's screen and making it directly operational."},
     {10032, "Define user rights policy"},
     {10033, "Define the user rights and session cleanup policy."},
-    {10034, "With this option you can allow the Talvor server to restrict user rights for the current windows user on the workstation. This option will also enable session reset (the workstation resets various elements of the GUI to predefined defaults such as desktop background etc.)."},
+    {10034,
+     "With this option you can allow the Talvor server to restrict user rights for the current "
+     "windows user on the workstation. This option will also enable session reset (the workstation "
+     "resets various elements of the GUI to predefined defaults such as desktop background etc.)."},
     {10035, "Finish"},
     {10036, "Configuration completed"},
     {10037, " "},
-    {10038, "You have now finished the Talvor Client configuration wizard. Click Finish to save the new configuration."},
+    {10038, "You have now finished the Talvor Client configuration wizard. Click Finish to save "
+            "the new configuration."},
     {10039, "For their support && advice:"},
     {10040, "Contact:"},
     {10041, "Web:"},
@@ -217,11 +228,13 @@ constexpr StringEntry kTable[] = {
     {10308, "Automatic connection to Talvor Server"},
     {10309, "Manual connection to Talvor Server:"},
     {10310, "Searching..."},
-    {10311, "The workstation searches the network for an available Talvor Server and automatically connects to it"},
+    {10311, "The workstation searches the network for an available Talvor Server and automatically "
+            "connects to it"},
     {10312, "The workstation attempts to connect to the specified Talvor Server"},
     {10313, "WARNING! These options are only valid for the current windows user."},
     {10314, "Current windows user logon: "},
-    {10315, "WARNING! User rights will only be modified if the Windows user on the Talvor server computer has administrative rights on the workstation."},
+    {10315, "WARNING! User rights will only be modified if the Windows user on the Talvor server "
+            "computer has administrative rights on the workstation."},
     {10316, "Activate Talvor Client now"},
     {10317, "The workstation name cannot contain the </resInsert1> character."},
     {10318, "Talvor client account"},
@@ -237,7 +250,10 @@ constexpr StringEntry kTable[] = {
     {10328, "Client login:"},
     {10329, "Modify </resInsert1>'s password"},
     {10330, "Click here if you have a prepaid Talvor client account"},
-    {10331, "You can deactivate Talvor Client at any time by right-clicking the Talvor icon in the system tray and selecting \"Deactivate Talvor Client\" while a session is in progress.</resNewLine>When the screen is blocked hold down the Control and Alt keys and click on the logo or press Return."},
+    {10331, "You can deactivate Talvor Client at any time by right-clicking the Talvor icon in the "
+            "system tray and selecting \"Deactivate Talvor Client\" while a session is in "
+            "progress.</resNewLine>When the screen is blocked hold down the Control and Alt keys "
+            "and click on the logo or press Return."},
     {10332, "Only numbers are allowed"},
     {10333, "The following characters are illegal: </resInsert1>"},
     {10334, "Enter your client login here"},
@@ -249,9 +265,13 @@ constexpr StringEntry kTable[] = {
     {10340, "Mode:"},
     {10341, "Stand-alone computer"},
     {10342, "Diskless terminal"},
-    {10343, "Select this option if Talvor Workstation is running on a stand-alone PC running a separate operating system from the server"},
-    {10344, "Select this option only if you are running Talvor Server on a Terminal server and using diskless workstations. In this context you MUST use different Windows usernames on each workstation!"},
-    {10345, "Talvor Workstation usage mode has changed.</resNewLine>Talvor Workstation will now be shutdown. please restart the application and check the settings."},
+    {10343, "Select this option if Talvor Workstation is running on a stand-alone PC running a "
+            "separate operating system from the server"},
+    {10344, "Select this option only if you are running Talvor Server on a Terminal server and "
+            "using diskless workstations. In this context you MUST use different Windows usernames "
+            "on each workstation!"},
+    {10345, "Talvor Workstation usage mode has changed.</resNewLine>Talvor Workstation will now be "
+            "shutdown. please restart the application and check the settings."},
     {10346, "User name:"},
     {10347, "You have entered a wrong user name or password."},
     {10348, "Chat"},
@@ -266,17 +286,26 @@ constexpr StringEntry kTable[] = {
     {10357, "Please recharge your session account before continuing."},
     {10358, "Unlimited"},
     {10359, "Remaining time until next billing increment"},
-    {10360, "WARNING! It seems that you are running both Talvor Server and Workstation on the same computer (</resInsert1> - </resInsert2>).</resNewLine></resNewLine>In this context the following functionality is disabled in order to let you test the software:</resNewLine>- User rights lockdown</resNewLine>- Automatic closing of running applications</resNewLine>- Total screen blocking</resNewLine>These essential aspects of Talvor are only activated when the workstation and server are NOT the same computer."},
+    {10360,
+     "WARNING! It seems that you are running both Talvor Server and Workstation on the same "
+     "computer (</resInsert1> - </resInsert2>).</resNewLine></resNewLine>In this context the "
+     "following functionality is disabled in order to let you test the software:</resNewLine>- "
+     "User rights lockdown</resNewLine>- Automatic closing of running applications</resNewLine>- "
+     "Total screen blocking</resNewLine>These essential aspects of Talvor are only activated when "
+     "the workstation and server are NOT the same computer."},
     {10361, "(Current version: </resInsert1> - Required version: </resInsert2>)"},
     {10362, "Access to this computer has been denied."},
     {10363, "The file: </resInsert1> is missing."},
     // Texts of the Linux client.
     {kStrWaylandRefused, "Talvor Client cannot lock the desktop of a Wayland session."},
-    {kStrWaylandHint, "Please log on to an X11 session, or start Talvor Client with the option -t (no lockdown)."},
+    {kStrWaylandHint,
+     "Please log on to an X11 session, or start Talvor Client with the option -t (no lockdown)."},
 };
 } // namespace
 
-std::span<const StringEntry> builtinStrings() { return kTable; }
+std::span<const StringEntry> builtinStrings() {
+    return kTable;
+}
 
 const char* builtinString(int32_t id) {
     const auto it = std::lower_bound(std::begin(kTable), std::end(kTable), id,

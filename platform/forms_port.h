@@ -40,6 +40,7 @@ struct BlockScreenView {
     bool rechargeEnabled = false;     // state 8: cmdReCnx only while the server link is up
     bool startCloseCountdown = false; // state 8: frmBlock's tmrCloseSession
     BlockFocus focus = BlockFocus::None;
+    bool sandbox = false; // the lock screen says that nothing is really locked
     bool operator==(const BlockScreenView&) const = default;
 };
 
@@ -94,6 +95,11 @@ public:
     virtual void showAboutSplash(bool overMainWindow) = 0;
     // Returns when the wizard is closed.
     virtual void showSetupWizardModal() = 0;
+
+    // The password dialogs of the main form's quit, deactivate and log-off commands.
+    virtual void subQuitPassword() {}
+    virtual void subDeactivationPassword() {}
+    virtual void subLogOffPassword() {}
 
     // The standard message box; returns the answer.
     virtual MsgAnswer showStandardMessage(const std::string& text, const std::string& title,

@@ -12,6 +12,11 @@ public:
     virtual void setConnectedOption(bool connected) = 0;
     virtual void subShowStatus() = 0;
     virtual bool funHideStatusWindows() = 0;
+    // Start-up: every status window hidden for good, and/or no session close button.
+    virtual void subSetCloseButtons(bool hideAllStatusWindows, bool noSessionCloseButton) {
+        (void)hideAllStatusWindows;
+        (void)noSessionCloseButton;
+    }
 };
 
 } // namespace tlv

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "platform/app_closing_port.h"
-#include "platform/autostart.h"
 #include "platform/batch_port.h"
 #include "platform/cleanup_port.h"
+#include "platform/fake/fake_autostart.h"
+#include "platform/fake/fake_system_info.h"
 #include "platform/forms_port.h"
 #include "platform/instance_lock.h"
 #include "platform/lang_packs.h"
@@ -12,7 +13,6 @@
 #include "platform/shell_lockdown.h"
 #include "platform/sound_mute.h"
 #include "platform/status_port.h"
-#include "platform/system_info.h"
 #include "platform/tray_port.h"
 
 #include <functional>
@@ -77,6 +77,9 @@ public:
     void showMainDisabled(const std::string& text) override {
         m_log.add("disabled frmMain " + text);
     }
+    void subQuitPassword() override { m_log.add("subQuitPassword"); }
+    void subDeactivationPassword() override { m_log.add("subDeactivationPassword"); }
+    void subLogOffPassword() override { m_log.add("subLogOffPassword"); }
     void showAboutSplash(bool overMain) override;
     void showSetupWizardModal() override;
     MsgAnswer showStandardMessage(const std::string& text, const std::string& title,
@@ -106,6 +109,10 @@ public:
     bool funHideStatusWindows() override {
         m_log.add("funHideStatusWindows");
         return true;
+    }
+    void subSetCloseButtons(bool hideAll, bool noClose) override {
+        m_log.add(std::string("status close buttons ") + (hideAll ? "hide-all " : "") +
+                  (noClose ? "no-close" : "close"));
     }
 
 private:
@@ -203,28 +210,6 @@ private:
     std::set<std::string> m_reported;
 };
 
-class MemoryAutostart : public Autostart {
-public:
-    bool isEnabled() const override { return on; }
-    bool enable(const std::string&) override { return on = true; }
-    bool disable() override {
-        on = false;
-        return true;
-    }
-    std::string lastError() const override { return {}; }
-    bool on = false;
-};
-
-class FixedSystemInfo : public SystemInfo {
-public:
-    std::string userName() const override { return user; }
-    std::string computerName() const override { return computer; }
-    uint32_t localeLcid() const override { return lcid; }
-    std::string user = "customer";
-    std::string computer = "wksn-01";
-    uint32_t lcid = 1033;
-};
-
 // Every recording fake, wired to one call log.
 struct FakePorts {
     CallLog calls;
@@ -240,8 +225,8 @@ struct FakePorts {
     FakeInstanceLock instanceLock;
     FakeProcessExit processExit{calls};
     FakeLangPacks langPacks;
-    MemoryAutostart autostart;
-    FixedSystemInfo systemInfo;
+    FakeAutostart autostart;
+    FakeSystemInfo systemInfo;
 };
 
 } // namespace tlv

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <gettext-po.h>
 #include <iconv.h>
@@ -140,18 +141,35 @@ std::vector<std::string> PoLangPackStore::listPacks(const std::string& baseName)
 }
 
 std::string PoLangPackStore::pathFor(const std::string& languageName) {
-    const fs::path exact = fs::path(m_folder) / (languageName + ".po");
-    std::error_code ec;
-    if (fs::is_regular_file(exact, ec))
-        return exact.string();
-    // Extensions and names written in other letter cases, as the listing finds them.
-    const std::string wanted = lower(languageName);
-    for (fs::directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (lower(poLanguageName(name)) == wanted)
-            return it->path().string();
+    struct stat st {};
+    if (::stat(m_folder.c_str(), &st) != 0)
+        return {};
+    const int64_t mtimeNs =
+        static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    // A change within the time stamp's granularity would leave the same stamp: while the stamp
+    // is recent, read the folder again.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t nowNs = static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    if (mtimeNs != m_folderMtimeNs || nowNs - mtimeNs < 2'000'000'000) {
+        // Names in any letter case, extensions too, as the listing finds them; an exact match
+        // wins over one that differs in case.
+        m_byName.clear();
+        std::error_code ec;
+        for (fs::directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            const std::string lang = poLanguageName(name);
+            if (lang.empty())
+                continue;
+            m_byName[lang] = it->path().string();
+            m_byName.emplace(lower(lang), it->path().string());
+        }
+        m_folderMtimeNs = mtimeNs;
     }
-    return {};
+    auto it = m_byName.find(languageName);
+    if (it == m_byName.end())
+        it = m_byName.find(lower(languageName));
+    return it == m_byName.end() ? std::string() : it->second;
 }
 
 LangPackLookup PoLangPackStore::find(const std::string& languageName) {
@@ -166,7 +184,15 @@ LangPackLookup PoLangPackStore::find(const std::string& languageName) {
     const int64_t mtimeNs =
         static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     auto& cached = m_cache[path];
-    if (cached.size == static_cast<int64_t>(st.st_size) && cached.mtimeNs == mtimeNs)
+    const bool changed =
+        cached.size != static_cast<int64_t>(st.st_size) || cached.mtimeNs != mtimeNs;
+    // A rewrite within the time stamp's granularity keeps the stamp: a recent file is read
+    // again, but a failure is reported only once per change seen.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const bool recent =
+        static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec - mtimeNs < 2'000'000'000;
+    if (!changed && !recent)
         return {cached.pack, {}};
     LangPackLookup r;
     if (st.st_size > kMaxFileBytes)
@@ -176,6 +202,8 @@ LangPackLookup PoLangPackStore::find(const std::string& languageName) {
     cached.size = static_cast<int64_t>(st.st_size);
     cached.mtimeNs = mtimeNs;
     cached.pack = r.pack;
+    if (!changed)
+        r.error.clear();
     return r;
 }
 

@@ -31,6 +31,9 @@ private:
     };
     std::string m_folder;
     std::map<std::string, Cached> m_cache; // by path
+    // Pack files by lower-case language name, read again when the folder changes.
+    std::map<std::string, std::string> m_byName;
+    int64_t m_folderMtimeNs = -1;
 };
 
 // The language name of a pack file: the name before the first ".po" (any letter case), or

@@ -97,7 +97,7 @@ SqliteHive::SqliteHive(std::string path) : m_path(std::move(path)) {
     std::string why;
     std::error_code ec;
     const fs::path parent = fs::path(m_path).parent_path();
-    if (!parent.empty() && !fs::exists(parent, ec))
+    if (!parent.empty() && !fs::is_directory(parent, ec))
         fs::create_directories(parent, ec);
     if (ec) {
         why = "cannot create the folder " + parent.string() + ": " + ec.message();
@@ -237,6 +237,29 @@ bool SqliteHive::createKey(const std::string& keyPath) {
     return true;
 }
 
+namespace {
+// A stored row as a value; nullopt (with the reason) for a row no writer of ours produces.
+std::optional<RegValue> decodeValue(int64_t type, const std::string& data, std::string& why) {
+    switch (type) {
+    case static_cast<int64_t>(RegType::Sz):
+        return RegValue::sz(data);
+    case static_cast<int64_t>(RegType::Dword):
+        if (data.size() == 4)
+            return RegValue::dw(static_cast<uint32_t>(static_cast<uint8_t>(data[0])) |
+                                static_cast<uint32_t>(static_cast<uint8_t>(data[1])) << 8 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(data[2])) << 16 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(data[3])) << 24);
+        why = "not a 32-bit number";
+        return std::nullopt;
+    case static_cast<int64_t>(RegType::Binary):
+        return RegValue::bin(std::vector<uint8_t>(data.begin(), data.end()));
+    default:
+        why = "unknown type " + std::to_string(type);
+        return std::nullopt;
+    }
+}
+} // namespace
+
 std::optional<RegValue> SqliteHive::get(const std::string& keyPath, const std::string& name) {
     m_lastError.clear();
     Stmt q(m_db, "SELECT type, data FROM vals WHERE path = ?1 AND name = ?2");
@@ -247,25 +270,11 @@ std::optional<RegValue> SqliteHive::get(const std::string& keyPath, const std::s
             fail("read value " + name);
         return std::nullopt;
     }
-    const int64_t type = q.columnInt(0);
-    const std::string data = q.columnText(1);
-    switch (type) {
-    case static_cast<int64_t>(RegType::Sz):
-        return RegValue::sz(data);
-    case static_cast<int64_t>(RegType::Dword):
-        if (data.size() == 4)
-            return RegValue::dw(static_cast<uint32_t>(static_cast<uint8_t>(data[0])) |
-                                static_cast<uint32_t>(static_cast<uint8_t>(data[1])) << 8 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(data[2])) << 16 |
-                                static_cast<uint32_t>(static_cast<uint8_t>(data[3])) << 24);
-        m_lastError = "value " + name + " is not a 32-bit number";
-        return std::nullopt;
-    case static_cast<int64_t>(RegType::Binary):
-        return RegValue::bin(std::vector<uint8_t>(data.begin(), data.end()));
-    default:
-        m_lastError = "value " + name + " has the unknown type " + std::to_string(type);
-        return std::nullopt;
-    }
+    std::string why;
+    auto v = decodeValue(q.columnInt(0), q.columnText(1), why);
+    if (!v)
+        m_lastError = "value " + name + ": " + why;
+    return v;
 }
 
 bool SqliteHive::set(const std::string& keyPath, const std::string& name, const RegValue& v) {
@@ -348,18 +357,22 @@ bool SqliteHive::removeKey(const std::string& keyPath) {
 std::vector<NamedRegValue> SqliteHive::values(const std::string& keyPath) {
     m_lastError.clear();
     std::vector<NamedRegValue> r;
-    Stmt q(m_db, "SELECT name, display FROM vals WHERE path = ?1 ORDER BY name");
-    const std::string f = foldHiveKeyPath(keyPath);
-    q.text(1, f);
-    std::vector<std::pair<std::string, std::string>> names;
+    Stmt q(m_db, "SELECT display, type, data FROM vals WHERE path = ?1 ORDER BY name");
+    q.text(1, foldHiveKeyPath(keyPath));
     int rc;
-    while ((rc = q.step()) == SQLITE_ROW)
-        names.emplace_back(q.columnText(0), q.columnText(1));
+    while ((rc = q.step()) == SQLITE_ROW) {
+        std::string why;
+        NamedRegValue nv{q.columnText(0), {}};
+        // A damaged row is skipped, the others are still listed.
+        if (auto v = decodeValue(q.columnInt(1), q.columnText(2), why)) {
+            nv.value = std::move(*v);
+            r.push_back(std::move(nv));
+        } else {
+            m_lastError = "value " + nv.name + ": " + why;
+        }
+    }
     if (rc != SQLITE_DONE)
         fail("list values of " + keyPath);
-    for (const auto& [folded, display] : names)
-        if (auto v = get(keyPath, folded))
-            r.push_back({display, *v});
     return r;
 }
 
@@ -378,8 +391,8 @@ std::vector<std::string> SqliteHive::subKeys(const std::string& keyPath) {
         const std::string path = q.columnText(0);
         if (path.size() > skip && path.find('\\', skip) == std::string::npos) {
             const std::string display = q.columnText(1);
-            r.push_back(display.substr(
-                display.size() >= path.size() - skip ? display.size() - (path.size() - skip) : 0));
+            // The display form has the same length as the folded one.
+            r.push_back(display.size() == path.size() ? display.substr(skip) : path.substr(skip));
         }
     }
     if (rc != SQLITE_DONE)

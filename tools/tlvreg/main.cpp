@@ -1,11 +1,10 @@
 // tlvreg: the settings tool for café staff and deployment scripts, on the client's own hives,
 // with the syntax of the Windows "reg" command.
 
+#include "platform/linux/process_info.h"
 #include "platform/linux/sqlite_hive.h"
 #include "platform/paths.h"
 #include "tools/tlvreg/reg_file.h"
-
-#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
@@ -154,7 +153,7 @@ KeyRef storedCase(SqliteHive& hive, const KeyRef& k) {
 }
 
 bool confirm(const std::string& question) {
-    if (!isatty(STDIN_FILENO))
+    if (!standardInputIsTerminal())
         return false;
     std::cout << question << " (Yes/No)? " << std::flush;
     std::string answer;
@@ -478,12 +477,8 @@ int run(const std::vector<std::string>& args) {
                 std::cout << kUsageText;
                 return kOk;
             }
-        char self[4096] = {};
-        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        const std::string folder =
-            n > 0 ? fs::path(std::string(self, static_cast<size_t>(n))).parent_path().string()
-                  : std::string();
-        Hives hives(RuntimeLayout::fromEnvironment(processEnvironment(), folder));
+        Hives hives(
+            RuntimeLayout::fromEnvironment(processEnvironment(), runningExecutableFolder()));
         if (iequals(op, "add"))
             return cmdAdd(hives, args);
         if (iequals(op, "query"))

@@ -310,8 +310,10 @@ ParseResult parse(std::string_view bytes) {
         ++lineNo;
         const size_t firstLine = lineNo;
         pos = end + 1;
-        while (!logical.empty() && logical.back() == '\\' && logical.front() != '[' &&
-               logical.find("=hex") != std::string::npos && pos < text.size()) {
+        // Only hex data continues; decided once, so long continued values stay linear.
+        const bool hexLine =
+            !logical.empty() && logical.front() != '[' && logical.find("=hex") != std::string::npos;
+        while (hexLine && logical.back() == '\\' && pos < text.size()) {
             logical.pop_back();
             end = text.find('\n', pos);
             if (end == std::string::npos)
