@@ -18,6 +18,7 @@ endforeach()
 foreach(folder lang docs icons)
     if(EXISTS ${CMAKE_SOURCE_DIR}/data/${folder})
         install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/${folder} DESTINATION ${TLVCLI_SHARE_DIR}
+            PATTERN "README.md" EXCLUDE
             PATTERN "*.sh" EXCLUDE
             PATTERN "*.cmake" EXCLUDE
             PATTERN "CMakeLists.txt" EXCLUDE)
