@@ -37,6 +37,24 @@ static std::string envOr(const Environment& env, const char* name, const std::st
     return it != env.end() && !it->second.empty() ? it->second : dflt;
 }
 
+static std::string shareFolder(const Environment& env, const char* overrideName,
+                               const std::string& programFolder, const char* name) {
+    namespace fs = std::filesystem;
+    const std::string override = envOr(env, overrideName, "");
+    if (!override.empty())
+        return override;
+    std::error_code ec;
+    const fs::path installed = fs::path(programFolder) / ".." / "share" / "tlvcli" / name;
+    if (fs::is_directory(installed, ec))
+        return fs::weakly_canonical(installed, ec).string();
+#ifdef TLVCLI_SOURCE_LANG_DIR
+    // The source tree's data folder: the parent of its lang folder.
+    return (fs::path(TLVCLI_SOURCE_LANG_DIR).parent_path() / name).string();
+#else
+    return {};
+#endif
+}
+
 RuntimeLayout RuntimeLayout::fromEnvironment(const Environment& env,
                                              const std::string& programFolder) {
     RuntimeLayout l;
@@ -62,20 +80,11 @@ RuntimeLayout RuntimeLayout::fromEnvironment(const Environment& env,
         l.userAppData = home;
         l.autostartDir = joinPath(config, "autostart");
     }
-    // Language packs: installed beside the program's share folder, or in the source tree's
-    // data/lang while developing.
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path installed = fs::path(programFolder) / ".." / "share" / "tlvcli" / "lang";
-    const std::string override = envOr(env, "TLVCLI_LANG_DIR", "");
-    if (!override.empty())
-        l.langFolder = override;
-    else if (fs::is_directory(installed, ec))
-        l.langFolder = fs::weakly_canonical(installed, ec).string();
-#ifdef TLVCLI_SOURCE_LANG_DIR
-    else
-        l.langFolder = TLVCLI_SOURCE_LANG_DIR;
-#endif
+    // Language packs, default documents and icons: installed in the share folder beside the
+    // program's bin folder, or in the source tree's data folder while developing.
+    l.langFolder = shareFolder(env, "TLVCLI_LANG_DIR", programFolder, "lang");
+    l.docsFolder = shareFolder(env, "TLVCLI_DOCS_DIR", programFolder, "docs");
+    l.iconsFolder = shareFolder(env, "TLVCLI_ICONS_DIR", programFolder, "icons");
     return l;
 }
 

@@ -24,6 +24,8 @@ struct RuntimeLayout {
     std::string instanceLock;  // machineRoot + "/tlvcli.lock"
     std::string programFolder; // folder of the running executable
     std::string langFolder;    // share/tlvcli/lang, or data/lang beside the build tree
+    std::string docsFolder;    // share/tlvcli/docs (default message documents), or data/docs
+    std::string iconsFolder;   // share/tlvcli/icons, or data/icons
 
     static RuntimeLayout fromEnvironment(const Environment& env, const std::string& programFolder);
 };
