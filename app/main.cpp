@@ -71,6 +71,34 @@ tlv::DisplayKind displayKind(const tlv::Environment& env) {
     return tlv::DisplayKind::Unsupported;
 }
 
+// The application killer with the client's "-k" and "-d" as they are at each call: the server
+// link switches "-k" on when the server runs on this PC.
+class FlagFollowingKiller : public tlv::AppClosingPort {
+public:
+    FlagFollowingKiller(tlv::AppKiller& killer, const tlv::CommandLine& flags)
+        : m_killer(killer), m_flags(flags) {}
+    bool funCloseAllApps() override {
+        sync();
+        return m_killer.funCloseAllApps();
+    }
+    void subKillApps() override {
+        sync();
+        m_killer.subKillApps();
+    }
+    void tmrAppKiller_Timer() {
+        sync();
+        m_killer.tmrAppKiller_Timer();
+    }
+
+private:
+    void sync() {
+        m_killer.setNoKill(m_flags.noKill);
+        m_killer.setDebug(m_flags.debug);
+    }
+    tlv::AppKiller& m_killer;
+    const tlv::CommandLine& m_flags;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -151,9 +179,10 @@ int main(int argc, char** argv) {
     SettingsProfileRegistry profileRegistry(client.store());
     SessionCleanup sessionCleanup(profileRegistry, *cp.profile, *cp.windows, *cp.spawner,
                                   client.log());
-    relay.bind(&killer, &sessionCleanup, &sessionCleanup);
+    FlagFollowingKiller apps(killer, client.flags());
+    relay.bind(&apps, &sessionCleanup, &sessionCleanup);
     client.hooks().tmrURLspy_Timer = [&urlSpy] { urlSpy.tmrURLspy_Timer(); };
-    client.hooks().tmrAppKiller_Timer = [&killer] { killer.tmrAppKiller_Timer(); };
+    client.hooks().tmrAppKiller_Timer = [&apps] { apps.tmrAppKiller_Timer(); };
     killer.setUnloadMessageBox([&forms] {
         if (forms.isLoaded(FormId::frmMsgBox))
             forms.unload(FormId::frmMsgBox);
@@ -213,9 +242,6 @@ int main(int argc, char** argv) {
                                     [&client](int) { client.funShutdownApplication(true); });
 
     client.Main(commandLine, displayKind(env));
-    // "-k" and "-d" as Main has read them from the command line.
-    killer.setNoKill(client.flags().noKill);
-    killer.setDebug(client.flags().debug);
     const int rc = QApplication::exec();
     // What is destroyed before the client and the forms is no longer reachable from them.
     forms.hooks() = FormHooks{};
