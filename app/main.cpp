@@ -1,12 +1,18 @@
 // tlvcli: builds the client object and its real ports, then runs the Qt event loop.
-#include "app/stand_in_ports.h"
+#include "app/control_extensions.h"
+#include "control/app_killer.h"
 #include "control/clsVolume.h"
+#include "control/control_relay.h"
 #include "control/modIPHelper.h"
+#include "control/modProcManager.h"
 #include "control/modWinLock.h"
+#include "control/session_cleanup.h"
+#include "control/url_spy.h"
 #include "core/client.h"
 #include "link/client_link.h"
 #include "platform/actions.h"
 #include "platform/linux/alsa_mixer.h"
+#include "platform/linux/control_platform.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_adapters.h"
 #include "platform/linux/linux_system_info.h"
@@ -19,11 +25,13 @@
 #include "platform/paths.h"
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
-#include "platform/qt/qt_x11_display.h"
 #include "platform/qt/qt_sockets.h"
+#include "platform/qt/qt_web_browser.h"
+#include "platform/qt/qt_x11_display.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
 #include "ui/qt_forms.h"
+#include "ui/staff_dialogs.h"
 
 #include <QApplication>
 #include <csignal>
@@ -63,6 +71,34 @@ tlv::DisplayKind displayKind(const tlv::Environment& env) {
     return tlv::DisplayKind::Unsupported;
 }
 
+// The application killer with the client's "-k" and "-d" as they are at each call: the server
+// link switches "-k" on when the server runs on this PC.
+class FlagFollowingKiller : public tlv::AppClosingPort {
+public:
+    FlagFollowingKiller(tlv::AppKiller& killer, const tlv::CommandLine& flags)
+        : m_killer(killer), m_flags(flags) {}
+    bool funCloseAllApps() override {
+        sync();
+        return m_killer.funCloseAllApps();
+    }
+    void subKillApps() override {
+        sync();
+        m_killer.subKillApps();
+    }
+    void tmrAppKiller_Timer() {
+        sync();
+        m_killer.tmrAppKiller_Timer();
+    }
+
+private:
+    void sync() {
+        m_killer.setNoKill(m_flags.noKill);
+        m_killer.setDebug(m_flags.debug);
+    }
+    tlv::AppKiller& m_killer;
+    const tlv::CommandLine& m_flags;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -95,14 +131,12 @@ int main(int argc, char** argv) {
     QtProcessExit processExit;
     PoLangPackStore langPacks(layout.langFolder);
 
-    // The ports trace through the client's log once it exists.
+    // The ports log through the client's log once it exists.
     Logger* logger = nullptr;
-    TraceFn trace = [&logger](const std::string& text) {
-        if (logger)
-            logger->trace(text);
-    };
     QtForms forms(scheduler, layout);
-    LoggingCleanup cleanup(trace);
+    // The application killer, the cleanup and the batch files need the client's log and
+    // settings store: built after the client and bound to the relay then.
+    ControlRelay relay;
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
     std::unique_ptr<LockLibrary> lockLibrary;
@@ -127,7 +161,7 @@ int main(int argc, char** argv) {
 
     ClientPorts ports{clock,        scheduler,   *hives.machine, *hives.user, systemInfo,
                       layout,       *lockdown,   *mute,          forms,       forms,
-                      forms,        cleanup,     cleanup,        cleanup,     *sessionEnd,
+                      forms,        relay,       relay,          relay,       *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
     Client client(ports);
     LinuxAdapterSource adapterSource;
@@ -137,11 +171,59 @@ int main(int argc, char** argv) {
     logger = &client.log();
     forms.attach(client);
 
-    // The server link, with the forms' requests routed to it.
+    // Processes, windows, browser addresses, cleanup and batch files: recorded in sandbox mode.
+    ControlPlatform cp = makeControlPlatform(layout, env, scheduler, actions);
+    ProcManager procs(*cp.processes, *cp.windows, *cp.terminator, scheduler, client.log());
+    AppKiller killer(procs, *cp.accessibility, scheduler, client.log());
+    UrlSpy urlSpy(*cp.windows, *cp.accessibility, client.log());
+    SettingsProfileRegistry profileRegistry(client.store());
+    SessionCleanup sessionCleanup(profileRegistry, *cp.profile, *cp.windows, *cp.spawner,
+                                  client.log());
+    FlagFollowingKiller apps(killer, client.flags());
+    relay.bind(&apps, &sessionCleanup, &sessionCleanup);
+    client.hooks().tmrURLspy_Timer = [&urlSpy] { urlSpy.tmrURLspy_Timer(); };
+    client.hooks().tmrAppKiller_Timer = [&apps] { apps.tmrAppKiller_Timer(); };
+    killer.setUnloadMessageBox([&forms] {
+        if (forms.isLoaded(FormId::frmMsgBox))
+            forms.unload(FormId::frmMsgBox);
+    });
+    killer.setShowKilledMessage([&client] {
+        if (client.hooks().subShowMsgBox)
+            client.hooks().subShowMsgBox(killedAppsMessage([&client](int id) {
+                                             return client.texts().funLoadResString(id);
+                                         }),
+                                         false, false, MsgAction::Empty);
+    });
+
+    // The server link, with the forms' requests and the control commands routed to it.
     QtSocketFactory sockets;
-    ExtensionsPort extensions;
+    ControlExtensions extensions(killer, sessionCleanup, client.log());
     ClientLink clientLink(client, sockets, forms, extensions);
     ServerLink& link = clientLink.link();
+    sessionCleanup.setContextProvider([&client, &link, &layout] {
+        SessionContext c;
+        c.allowLockdown = client.settings().allowLockdown;
+        // The background image arrives with the server's file transfer, not received yet.
+        c.dataFolder = layout.dataFolder;
+        c.userId = link.userId();
+        c.serverName = link.serverName();
+        c.workstationName = client.settings().workstationName;
+        return c;
+    });
+    urlSpy.setReport([&link](const std::string& message) {
+        // The whole message: the link frames token and payload itself.
+        constexpr size_t kToken = 20;
+        if (message.size() < 2 * kToken)
+            return;
+        link.sendMessage(std::string_view(message).substr(0, kToken),
+                         std::string_view(message).substr(kToken, message.size() - 2 * kToken),
+                         false);
+    });
+
+    // The staff dialogs: passwords, options, setup wizard and about box.
+    XdgWebBrowser webBrowser;
+    StaffDialogs staff(client, forms, link, webBrowser);
+    staff.install(forms.hooks());
     FormHooks& fh = forms.hooks();
     fh.subStartConnexion = [&link](int type, int mode, const std::string& id,
                                    const std::string& password) {
@@ -160,5 +242,11 @@ int main(int argc, char** argv) {
                                     [&client](int) { client.funShutdownApplication(true); });
 
     client.Main(commandLine, displayKind(env));
-    return QApplication::exec();
+    const int rc = QApplication::exec();
+    // What is destroyed before the client and the forms is no longer reachable from them.
+    forms.hooks() = FormHooks{};
+    relay.bind(nullptr, nullptr, nullptr);
+    client.hooks().tmrURLspy_Timer = nullptr;
+    client.hooks().tmrAppKiller_Timer = nullptr;
+    return rc;
 }

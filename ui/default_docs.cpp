@@ -14,9 +14,16 @@ static void initDefaultDocsResource() {
 namespace tlv {
 
 const std::vector<std::string>& defaultDocumentNames() {
-    static const std::vector<std::string> kNames = {"en_intro.rtf",         "en_blocked.rtf",
-                                                    "en_nocredit.rtf",      "en_sessionend.rtf",
-                                                    "en_sessionpaused.rtf", "logo.png"};
+    // The message documents of every shipped language, so that a café sees its own
+    // language's documents out of the box.
+    static const std::vector<std::string> kNames = [] {
+        std::vector<std::string> names;
+        for (const char* code : {"en", "fr", "de", "es", "it", "nl", "hu", "el", "br"})
+            for (const char* doc : {"intro", "blocked", "nocredit", "sessionend", "sessionpaused"})
+                names.push_back(std::string(code) + "_" + doc + ".rtf");
+        names.push_back("logo.png");
+        return names;
+    }();
     return kNames;
 }
 

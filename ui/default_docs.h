@@ -7,7 +7,8 @@ namespace tlv {
 
 class Logger;
 
-// The files the data folder is given on first start: the "en_" message documents and the logo.
+// The files the data folder is given on first start: the message documents of every shipped
+// language and the logo.
 const std::vector<std::string>& defaultDocumentNames();
 
 // Copies every default document that is missing from the data folder (created when absent).

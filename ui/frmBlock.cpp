@@ -2,6 +2,7 @@
 
 #include "platform/scheduler.h"
 #include "tlv_version.h"
+#include "ui/language_flags.h"
 #include "ui/rtf/rtf_qt.h"
 #include "ui/theme.h"
 #include "ui_frmBlock.h"
@@ -62,6 +63,8 @@ frmBlock::frmBlock(Scheduler& scheduler, FormText text, BlockHost& host, bool no
         m_host.askCloseSession();
     });
     connect(u.cmbLanguage, &QComboBox::activated, this, [this](int index) {
+        if (!m_languageTable.empty())
+            showLanguageFlags(*m_ui->cmbLanguage, *m_ui->imgFlags, m_languageTable);
         m_host.languageChosen(m_ui->cmbLanguage->itemData(index).toInt());
     });
     // Every control: the deactivation keys work wherever the focus is.
@@ -261,7 +264,8 @@ void frmBlock::setSandbox(bool sandbox) {
     m_ui->lblSandbox->setVisible(sandbox);
 }
 
-void frmBlock::fillLanguages(const std::vector<LanguageItem>& languages, int currentEntry) {
+void frmBlock::fillLanguages(const std::vector<LanguageItem>& languages, int currentEntry,
+                             const std::vector<LangEntry>& table) {
     auto* c = m_ui->cmbLanguage;
     c->clear();
     for (const LanguageItem& l : languages) {
@@ -269,7 +273,20 @@ void frmBlock::fillLanguages(const std::vector<LanguageItem>& languages, int cur
         if (l.entry == currentEntry)
             c->setCurrentIndex(c->count() - 1);
     }
+    m_languageTable = table;
+    if (!table.empty())
+        showLanguageFlags(*c, *m_ui->imgFlags, table);
     m_ui->imgFlags->setVisible(m_state == 2 && c->count() > 0);
+}
+
+void frmBlock::selectLanguage(int entry) {
+    auto* c = m_ui->cmbLanguage;
+    const int index = c->findData(entry);
+    if (index < 0 || index == c->currentIndex())
+        return;
+    c->setCurrentIndex(index);
+    if (!m_languageTable.empty())
+        showLanguageFlags(*c, *m_ui->imgFlags, m_languageTable);
 }
 
 // ---- usage options and filters ----

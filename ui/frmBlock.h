@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/localization.h"
 #include "ui/form_text.h"
 
 #include <QPointer>
@@ -76,7 +77,11 @@ public:
     void setWorkstationName(const std::string& name);
     void setVersionText(const std::string& version);
     void setSandbox(bool sandbox);
-    void fillLanguages(const std::vector<LanguageItem>& languages, int currentEntry);
+    // With the language table, every item shows its flag and imgFlags the chosen one.
+    void fillLanguages(const std::vector<LanguageItem>& languages, int currentEntry,
+                       const std::vector<LangEntry>& table = {});
+    // Shows the item of a language table entry as chosen, with its flag.
+    void selectLanguage(int entry);
 
     // Connection indicator, driven by the connection supervisor.
     void setServerConnected(bool connected);
@@ -137,6 +142,7 @@ private:
     std::unique_ptr<Timer> m_tmrUnblock;
     std::unique_ptr<Timer> m_tmrNoServCnx;
     int m_state = 2;
+    std::vector<LangEntry> m_languageTable;
     bool m_connected = false;
     bool m_blinkPhase = false;
     bool m_filtering = false;

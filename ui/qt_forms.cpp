@@ -102,8 +102,14 @@ FormText QtForms::formText() const {
 }
 
 void QtForms::subLocalizeInterface() {
-    if (m_block)
+    if (m_block) {
         m_block->subLocalizeInterface();
+        // The list follows a language set elsewhere (the server, the end of a session).
+        const std::string current = m_client ? m_client->texts().currentLanguage() : "";
+        for (size_t i = 0; i < m_languages.size(); ++i)
+            if (m_languages[i].languageName == current)
+                m_block->selectLanguage(static_cast<int>(i));
+    }
     if (m_main)
         m_main->subLocalizeInterface();
     if (m_status)
@@ -130,7 +136,7 @@ frmBlock& QtForms::ensureBlock() {
             if (m_languages[i].languageName == m_client->texts().currentLanguage())
                 current = static_cast<int>(i);
         }
-        m_block->fillLanguages(items, current);
+        m_block->fillLanguages(items, current, m_languages);
         m_block->setServerConnected(m_connected);
     }
     return *m_block;
@@ -172,7 +178,7 @@ bool QtForms::isLoaded(FormId id) const {
     case FormId::frmMicroStatus:
         return m_status && m_status->microStatusLoaded();
     default:
-        return false; // the dialogs of the other parts of the interface
+        return m_hooks.dialogLoaded && m_hooks.dialogLoaded(id);
     }
 }
 
@@ -226,6 +232,8 @@ void QtForms::unload(FormId id) {
         hide(id);
         break;
     default:
+        if (m_hooks.unloadDialog)
+            m_hooks.unloadDialog(id);
         break;
     }
 }
@@ -393,8 +401,15 @@ void QtForms::showMainDisabled(const std::string& statusText) {
     u.cmdQuit->setFocus();
 }
 
-void QtForms::showAboutSplash(bool) {}
-void QtForms::showSetupWizardModal() {}
+void QtForms::showAboutSplash(bool) {
+    if (m_hooks.showAboutSplash)
+        m_hooks.showAboutSplash();
+}
+
+void QtForms::showSetupWizardModal() {
+    if (m_hooks.showSetupWizardModal)
+        m_hooks.showSetupWizardModal();
+}
 
 MsgAnswer QtForms::showStandardMessage(const std::string& text, const std::string& title,
                                        const MsgBoxStyle& style) {
@@ -568,7 +583,11 @@ void QtForms::beep() {
         QApplication::beep();
 }
 
-void QtForms::unloadPasswordDialogs() {}
+void QtForms::unloadPasswordDialogs() {
+    for (FormId id : {FormId::frmPasswdChange, FormId::frmPasswd})
+        if (isLoaded(id))
+            unload(id);
+}
 
 void QtForms::setMsgBoxShown(bool shown) {
     if (m_client)
@@ -651,7 +670,10 @@ void QtForms::subShowBlockScreen() {
 void QtForms::funStopSession(bool noReboot) {
     m_client->funStopSession(noReboot);
 }
-void QtForms::unloadDeactivationPasswordDialog() {}
+void QtForms::unloadDeactivationPasswordDialog() {
+    if (isLoaded(FormId::frmPasswd))
+        unload(FormId::frmPasswd);
+}
 
 void QtForms::languageChosen(int entry) {
     if (entry < 0 || static_cast<size_t>(entry) >= m_languages.size())
@@ -696,7 +718,11 @@ void QtForms::hideMainForm() {
 void QtForms::subUnblock() {
     m_client->subUnblock();
 }
-void QtForms::unloadPasswdChangeAndAbout() {}
+void QtForms::unloadPasswdChangeAndAbout() {
+    for (FormId id : {FormId::frmPasswdChange, FormId::frmAbout})
+        if (isLoaded(id))
+            unload(id);
+}
 void QtForms::showPasswdChange(QWidget* owner) {
     if (m_hooks.showPasswdChange)
         m_hooks.showPasswdChange(owner);
@@ -791,7 +817,7 @@ void QtForms::formUnloaded() {
 }
 
 bool QtForms::aboutShown() const {
-    return false;
+    return isLoaded(FormId::frmAbout);
 }
 
 } // namespace tlv

@@ -42,7 +42,12 @@ struct FormHooks {
     std::function<void()> subLogOffPassword;               // frmPasswdLogOff
     std::function<void(QWidget*)> showPasswdChange;        // frmPasswdChange
     std::function<void(bool modal)> showAbout;
+    std::function<void()> showAboutSplash;      // 12 s at start-up
+    std::function<void()> showSetupWizardModal; // returns when the wizard is closed
     std::function<void()> showOptions;
+    // The staff dialogs (passwords, options, wizard, about box) are loaded and unloaded there.
+    std::function<bool(FormId)> dialogLoaded;
+    std::function<void(FormId)> unloadDialog;
     std::function<void()> beep;
 };
 

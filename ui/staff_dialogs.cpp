@@ -57,6 +57,10 @@ void StaffDialogs::install(FormHooks& hooks) {
     hooks.showPasswdChange = [this](QWidget* owner) { showPasswordChange(owner); };
     hooks.showOptions = [this] { showOptions(); };
     hooks.showAbout = [this](bool modal) { showAbout(modal); };
+    hooks.showAboutSplash = [this] { showAboutSplash(); };
+    hooks.showSetupWizardModal = [this] { showSetupWizardModal(); };
+    hooks.dialogLoaded = [this](FormId id) { return isLoaded(id); };
+    hooks.unloadDialog = [this](FormId id) { unload(id); };
 }
 
 QWidget* StaffDialogs::ownerWindow() const {

@@ -28,7 +28,7 @@ public:
     StaffDialogs(Client& client, QtForms& forms, ServerLink& link, WebBrowser& web);
     ~StaffDialogs() override;
 
-    // Fills the forms' hooks for the password dialogs, the options and the about box.
+    // Fills the forms' hooks for the password dialogs, the options, the wizard and the about box.
     void install(FormHooks& hooks);
 
     void subDeactivationPassword(QWidget* owner) { m_passwords.subDeactivationPassword(owner); }
