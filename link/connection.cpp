@@ -259,7 +259,12 @@ void ServerLink::wskCli_DataArrival() {
                 throw TlvError(7, "Out of memory");
             }
         } else {
-            ext.tempFileData(raw, m_lastChunk);
+            std::string rest, synthetic;
+            if (ext.tempFileData(raw, m_lastChunk, rest, synthetic)) {
+                m_buffer.append(rest);
+                if (!m_d.wksn.disabled())
+                    subProcessServerData(cp1252ToUtf8(synthetic));
+            }
         }
         m_lastChunk = raw;
     } catch (const std::exception& e) {

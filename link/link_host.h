@@ -176,7 +176,12 @@ public:
     // Temp-file mode for very large messages.
     virtual bool tempFileMode() const { return false; }
     virtual bool enterTempFileMode(std::string_view /*buffered*/) { return false; }
-    virtual void tempFileData(std::string_view /*data*/, std::string_view /*lastChunk*/) {}
+    // Wire bytes of one read while the mode is on; true when the end token arrived: rest is
+    // what followed it, synthetic the header + FileTemp message to dispatch.
+    virtual bool tempFileData(std::string_view /*data*/, std::string_view /*lastChunk*/,
+                              std::string& /*rest*/, std::string& /*synthetic*/) {
+        return false;
+    }
     virtual void subProcessReceivedFile(int /*kind*/, const std::string& /*content*/) {}
     virtual void subSerializeUser() {}
     virtual void subInitSerializedUser() {}

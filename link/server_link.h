@@ -132,6 +132,8 @@ public:
     Timer& tmrWksnStatus() { return *m_tmrWksnStatus; }
     Timer& tmrActivateClient() { return *m_tmrActivateClient; }
     std::string_view lastChunk() const { return m_lastChunk; }
+    // The ports the link was built on, for the parts that extend it.
+    const Deps& deps() const { return m_d; }
 
     // Now as a Date serial (local time).
     double now() const;
