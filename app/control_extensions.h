@@ -1,18 +1,19 @@
 #pragma once
 
-// The server link's control commands, handed to the workstation control objects.
+// The server link's extensions: files and the session snapshot (LinkExtensions), and the
+// control commands handed to the workstation control objects.
 
 #include "control/app_killer.h"
 #include "control/session_cleanup.h"
 #include "core/log.h"
-#include "link/link_host.h"
+#include "link/extensions.h"
 
 #include <string>
 #include <vector>
 
 namespace tlv {
 
-class ControlExtensions : public ExtensionsPort {
+class ControlExtensions : public LinkExtensions {
 public:
     ControlExtensions(AppKiller& killer, SessionCleanup& cleanup, Logger& log)
         : m_killer(killer), m_cleanup(cleanup), m_log(log) {}

@@ -9,6 +9,7 @@
 #include "control/session_cleanup.h"
 #include "control/url_spy.h"
 #include "core/client.h"
+#include "link/client_extensions.h"
 #include "link/client_link.h"
 #include "platform/actions.h"
 #include "platform/linux/alsa_mixer.h"
@@ -37,6 +38,7 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -105,6 +107,10 @@ int main(int argc, char** argv) {
     using namespace tlv;
     const Environment env = processEnvironment();
     const RuntimeLayout layout = RuntimeLayout::fromEnvironment(env, programFolder());
+    // Every user of the group tlvcli shares the machine root: the hives, their WAL files and the
+    // log must stay writable by the group, whoever created them first.
+    if (!layout.rootOverridden)
+        ::umask(002);
     // A sandbox run without any display (a demo, a black-box test) draws off screen.
     if (layout.sandbox && !has(env, "DISPLAY") && !has(env, "WAYLAND_DISPLAY") &&
         !has(env, "QT_QPA_PLATFORM"))
@@ -200,10 +206,11 @@ int main(int argc, char** argv) {
     ControlExtensions extensions(killer, sessionCleanup, client.log());
     ClientLink clientLink(client, sockets, forms, extensions);
     ServerLink& link = clientLink.link();
-    sessionCleanup.setContextProvider([&client, &link, &layout] {
+    ClientExtensions clientExtensions(client, link, forms, extensions);
+    sessionCleanup.setContextProvider([&client, &link, &layout, &clientExtensions] {
         SessionContext c;
         c.allowLockdown = client.settings().allowLockdown;
-        // The background image arrives with the server's file transfer, not received yet.
+        c.backgroundImagePath = clientExtensions.backgroundPicture();
         c.dataFolder = layout.dataFolder;
         c.userId = link.userId();
         c.serverName = link.serverName();
