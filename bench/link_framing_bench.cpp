@@ -1,7 +1,7 @@
 // Cutting and dispatching a stream of state reports: the receive side must cost the same per
 // byte whatever the size of a read. The reference is a bare scan of the same bytes for the end
 // token, measured in the same run.
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 #include "link/message.h"
 #include "link/receive_buffer.h"
 #include "tests/link/fake_host.h"

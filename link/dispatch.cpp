@@ -2,7 +2,7 @@
 #include "core/error.h"
 #include "core/log.h"
 #include "core/settings.h"
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 #include "link/message.h"
 #include "link/server_link.h"
 #include "link/server_link_internal.h"

@@ -1,7 +1,7 @@
 #include "link/message.h"
 
 #include "core/error.h"
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "core/error.h"
 #include "core/log.h"
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 #include "link/message.h"
 #include "link/receive_buffer.h"
 #include "link/server_link.h"

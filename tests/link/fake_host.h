@@ -4,7 +4,7 @@
 
 #include "core/log.h"
 #include "core/settings.h"
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 #include "link/link_host.h"
 #include "link/message.h"
 #include "link/server_link.h"

@@ -1,6 +1,6 @@
 #include "tools/tlvsim/sim_server.h"
 
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 #include "link/message.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "link/cp1252.h"
+#include "core/cp1252.h"
 
 #include <array>
 #include <cstdint>
