@@ -1,19 +1,29 @@
 // tlvcli: builds the client object and its real ports, then runs the Qt event loop.
 #include "app/stand_in_ports.h"
+#include "control/clsVolume.h"
+#include "control/modIPHelper.h"
+#include "control/modWinLock.h"
 #include "core/client.h"
+#include "link/client_link.h"
 #include "platform/actions.h"
+#include "platform/linux/alsa_mixer.h"
 #include "platform/linux/instance_lock.h"
+#include "platform/linux/linux_adapters.h"
 #include "platform/linux/linux_system_info.h"
 #include "platform/linux/po_lang_packs.h"
 #include "platform/linux/session_end.h"
 #include "platform/linux/sqlite_hive.h"
 #include "platform/linux/system_clock.h"
+#include "platform/linux/x11_lock_library.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
+#include "platform/qt/qt_x11_display.h"
+#include "platform/qt/qt_sockets.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
+#include "ui/qt_forms.h"
 
 #include <QApplication>
 #include <csignal>
@@ -91,12 +101,12 @@ int main(int argc, char** argv) {
         if (logger)
             logger->trace(text);
     };
-    LoggingForms forms(trace);
-    LoggingStatus status(trace);
-    LoggingTray tray(trace);
+    QtForms forms(scheduler, layout);
     LoggingCleanup cleanup(trace);
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
+    std::unique_ptr<LockLibrary> lockLibrary;
+    AlsaMixer alsaMixer;
     std::unique_ptr<ShellLockdown> lockdown;
     std::unique_ptr<SoundMute> mute;
     std::unique_ptr<SessionEndPort> sessionEnd;
@@ -105,17 +115,44 @@ int main(int argc, char** argv) {
         mute = std::make_unique<SandboxSoundMute>(actions);
         sessionEnd = std::make_unique<SandboxSessionEnd>(actions);
     } else {
-        lockdown = std::make_unique<UnavailableLockdown>([&logger] { return logger; });
-        mute = std::make_unique<UnavailableMute>();
+        lockLibrary = std::make_unique<X11LockLibrary>(
+            scheduler, X11LockLibrary::Options{qtX11Display(), {}, [&logger](const std::string& t) {
+                                                   if (logger)
+                                                       logger->subWriteLog(t);
+                                               }});
+        lockdown = std::make_unique<modWinLock>(lockLibrary.get(), [&logger] { return logger; });
+        mute = std::make_unique<VolumeMute>(alsaMixer);
         sessionEnd = std::make_unique<LinuxSessionEnd>(envValue(env, "XDG_SESSION_ID"));
     }
 
     ClientPorts ports{clock,        scheduler,   *hives.machine, *hives.user, systemInfo,
-                      layout,       *lockdown,   *mute,          forms,       status,
-                      tray,         cleanup,     cleanup,        cleanup,     *sessionEnd,
+                      layout,       *lockdown,   *mute,          forms,       forms,
+                      forms,        cleanup,     cleanup,        cleanup,     *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
     Client client(ports);
+    LinuxAdapterSource adapterSource;
+    client.store().setHardwareIdentitySource([&adapterSource, &client] {
+        return hardwareIdentity(funGetIPAdapters(adapterSource, client.log()));
+    });
     logger = &client.log();
+    forms.attach(client);
+
+    // The server link, with the forms' requests routed to it.
+    QtSocketFactory sockets;
+    ExtensionsPort extensions;
+    ClientLink clientLink(client, sockets, forms, extensions);
+    ServerLink& link = clientLink.link();
+    FormHooks& fh = forms.hooks();
+    fh.subStartConnexion = [&link](int type, int mode, const std::string& id,
+                                   const std::string& password) {
+        link.subStartConnexion(type, mode, id, password);
+    };
+    fh.subCheckBalance = [&link] { link.subCheckBalance(); };
+    fh.sendChatMessage = [&link](const std::string& text) {
+        link.sendMessage("%$&#####ChatMessage#", text, true);
+    };
+    fh.userId = [&link] { return link.userId(); };
+    fh.managerPasswordSet = [&link] { return !link.managerPassword().empty(); };
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);
 

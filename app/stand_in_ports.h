@@ -93,30 +93,4 @@ private:
     TraceFn m_trace;
 };
 
-// Outside the sandbox, until the lock library of this desktop exists: every call fails with a
-// log line, as when the library cannot be reached.
-class UnavailableLockdown : public ShellLockdown {
-public:
-    explicit UnavailableLockdown(std::function<Logger*()> log) : m_log(std::move(log)) {}
-    bool funToggleTaskbar(bool) override { return fail("funToggleTaskbar"); }
-    bool funToggleDesktop(bool) override { return fail("funToggleDesktop"); }
-    bool funToggleTaskSwitching(bool) override { return fail("funToggleTaskSwitching"); }
-    bool funToggleCtrlAltDel(bool) override { return fail("funToggleCtrlAltDel"); }
-
-private:
-    bool fail(const char* proc) {
-        if (Logger* log = m_log())
-            log->subLogError(std::string("modLockdown.") + proc + "Error", 53,
-                             "The desktop lockdown is not available");
-        return false;
-    }
-    std::function<Logger*()> m_log;
-};
-
-class UnavailableMute : public SoundMute {
-public:
-    void muteOnLock() override {}
-    void restoreOnUnlock() override {}
-};
-
 } // namespace tlv

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tlv {
+
+// The wire carries Windows-1252, one byte per character; the program works in UTF-8.
+// Characters Windows-1252 lacks (and invalid UTF-8) become "?".
+std::string utf8ToCp1252(std::string_view utf8);
+// Every byte has a meaning: the five bytes Windows-1252 leaves undefined map to the C1
+// controls of the same value, so any byte sequence survives a round trip.
+std::string cp1252ToUtf8(std::string_view bytes);
+
+// The first n characters (code points) of a UTF-8 text, never cutting one in two.
+std::string_view utf8Prefix(std::string_view utf8, size_t n);
+// Number of code points in a UTF-8 text.
+size_t utf8Length(std::string_view utf8);
+
+} // namespace tlv

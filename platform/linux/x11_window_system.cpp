@@ -1,0 +1,248 @@
+#include "platform/linux/x11_window_system.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <xcb/xcb.h>
+
+namespace tlv {
+
+namespace {
+
+// Property values are read up to this many 32-bit units (a bounded read of foreign data).
+constexpr uint32_t kMaxPropertyUnits = 1u << 16;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+} // namespace
+
+X11WindowSystem::X11WindowSystem(std::string displayName) : m_displayName(std::move(displayName)) {}
+
+X11WindowSystem::~X11WindowSystem() {
+    if (m_conn)
+        xcb_disconnect(m_conn);
+}
+
+bool X11WindowSystem::connect() {
+    if (m_conn && !xcb_connection_has_error(m_conn))
+        return true;
+    if (m_conn) {
+        xcb_disconnect(m_conn);
+        m_conn = nullptr;
+        m_atoms.clear();
+    }
+    int screenNum = 0;
+    xcb_connection_t* c =
+        xcb_connect(m_displayName.empty() ? nullptr : m_displayName.c_str(), &screenNum);
+    if (!c || xcb_connection_has_error(c)) {
+        if (c)
+            xcb_disconnect(c);
+        return false;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNum && it.rem; ++i)
+        xcb_screen_next(&it);
+    if (!it.rem) {
+        xcb_disconnect(c);
+        return false;
+    }
+    m_conn = c;
+    m_root = it.data->root;
+    m_width = it.data->width_in_pixels;
+    m_height = it.data->height_in_pixels;
+    return true;
+}
+
+uint32_t X11WindowSystem::atom(const char* name) {
+    auto found = m_atoms.find(name);
+    if (found != m_atoms.end())
+        return found->second;
+    auto cookie = xcb_intern_atom(m_conn, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    XcbReply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(m_conn, cookie, nullptr));
+    const uint32_t a = r ? r->atom : 0;
+    m_atoms[name] = a;
+    return a;
+}
+
+namespace {
+
+struct Property {
+    uint32_t type = 0;
+    uint8_t format = 0;
+    std::string bytes;
+    std::vector<uint32_t> cards() const {
+        std::vector<uint32_t> v;
+        if (format != 32)
+            return v;
+        v.resize(bytes.size() / 4);
+        std::memcpy(v.data(), bytes.data(), v.size() * 4);
+        return v;
+    }
+};
+
+Property readProperty(xcb_connection_t* c, uint32_t window, uint32_t prop, uint32_t type) {
+    Property p;
+    if (!prop)
+        return p;
+    auto cookie = xcb_get_property(c, 0, window, prop, type, 0, kMaxPropertyUnits);
+    XcbReply<xcb_get_property_reply_t> r(xcb_get_property_reply(c, cookie, nullptr));
+    if (!r || r->type == XCB_NONE)
+        return p;
+    p.type = r->type;
+    p.format = r->format;
+    const int len = xcb_get_property_value_length(r.get());
+    if (len > 0)
+        p.bytes.assign(static_cast<const char*>(xcb_get_property_value(r.get())),
+                       static_cast<size_t>(len));
+    return p;
+}
+
+bool contains(const std::vector<uint32_t>& v, uint32_t x) {
+    return x != 0 && std::find(v.begin(), v.end(), x) != v.end();
+}
+
+} // namespace
+
+WindowEntry X11WindowSystem::describe(uint32_t window) {
+    WindowEntry w;
+    w.id = window;
+    auto ac = xcb_get_window_attributes(m_conn, window);
+    XcbReply<xcb_get_window_attributes_reply_t> attrs(
+        xcb_get_window_attributes_reply(m_conn, ac, nullptr));
+    if (!attrs)
+        return {};
+    const auto wmState = readProperty(m_conn, window, atom("WM_STATE"), XCB_ATOM_ANY).cards();
+    const auto netState =
+        readProperty(m_conn, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM).cards();
+    const bool iconic =
+        (!wmState.empty() && wmState[0] == 3) || contains(netState, atom("_NET_WM_STATE_HIDDEN"));
+    w.visible = attrs->map_state == XCB_MAP_STATE_VIEWABLE || iconic;
+
+    Property name = readProperty(m_conn, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"));
+    if (name.bytes.empty())
+        name = readProperty(m_conn, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY);
+    w.title = name.bytes.substr(0, name.bytes.find('\0'));
+
+    const Property cls = readProperty(m_conn, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    const auto nul = cls.bytes.find('\0');
+    w.wmInstance = cls.bytes.substr(0, nul);
+    if (nul != std::string::npos) {
+        const std::string rest = cls.bytes.substr(nul + 1);
+        w.wmClass = rest.substr(0, rest.find('\0'));
+    }
+
+    const auto transient =
+        readProperty(m_conn, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).cards();
+    w.hasOwner = !transient.empty() && transient[0] != 0;
+
+    const auto types =
+        readProperty(m_conn, window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM).cards();
+    const bool normal = contains(types, atom("_NET_WM_WINDOW_TYPE_NORMAL"));
+    const bool dialog = contains(types, atom("_NET_WM_WINDOW_TYPE_DIALOG"));
+    const bool skipTaskbar = contains(netState, atom("_NET_WM_STATE_SKIP_TASKBAR"));
+    w.toolWindow = skipTaskbar || (!types.empty() && !normal && !dialog);
+    w.appWindow = normal && !skipTaskbar;
+
+    const auto pid = readProperty(m_conn, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL).cards();
+    w.pid = pid.empty() ? 0 : static_cast<int>(pid[0]);
+    return w;
+}
+
+std::vector<WindowEntry> X11WindowSystem::topLevelWindows() {
+    std::vector<WindowEntry> out;
+    if (!connect())
+        return out;
+    std::vector<uint32_t> ids =
+        readProperty(m_conn, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW).cards();
+    const bool fromWm = !ids.empty();
+    if (!fromWm) {
+        // No window manager: the client windows are the children of the root window.
+        auto qc = xcb_query_tree(m_conn, m_root);
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_conn, qc, nullptr));
+        if (tree) {
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            ids.assign(children, children + xcb_query_tree_children_length(tree.get()));
+        }
+    }
+    for (uint32_t id : ids) {
+        if (!fromWm) {
+            auto ac = xcb_get_window_attributes(m_conn, id);
+            XcbReply<xcb_get_window_attributes_reply_t> a(
+                xcb_get_window_attributes_reply(m_conn, ac, nullptr));
+            if (!a || a->override_redirect || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
+                continue;
+        }
+        WindowEntry w = describe(id);
+        if (w.id != 0)
+            out.push_back(std::move(w));
+    }
+    return out;
+}
+
+bool X11WindowSystem::requestClose(uint64_t id, int, const std::string&, const std::string&) {
+    if (!connect() || id == 0 || id > UINT32_MAX)
+        return false;
+    const auto window = static_cast<uint32_t>(id);
+    const auto protocols =
+        readProperty(m_conn, window, atom("WM_PROTOCOLS"), XCB_ATOM_ATOM).cards();
+    const uint32_t deleteWindow = atom("WM_DELETE_WINDOW");
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    if (contains(protocols, deleteWindow)) {
+        ev.window = window;
+        ev.type = atom("WM_PROTOCOLS");
+        ev.data.data32[0] = deleteWindow;
+        ev.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(m_conn, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&ev));
+    } else {
+        const auto supported =
+            readProperty(m_conn, m_root, atom("_NET_SUPPORTED"), XCB_ATOM_ATOM).cards();
+        const uint32_t netClose = atom("_NET_CLOSE_WINDOW");
+        if (!contains(supported, netClose))
+            return false;
+        ev.window = window;
+        ev.type = netClose;
+        ev.data.data32[0] = XCB_CURRENT_TIME;
+        ev.data.data32[1] = 2; // from a pager-like tool
+        xcb_send_event(m_conn, 0, m_root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&ev));
+    }
+    xcb_flush(m_conn);
+    return true;
+}
+
+bool X11WindowSystem::exists(uint64_t id) {
+    if (!connect() || id == 0 || id > UINT32_MAX)
+        return false;
+    auto ac = xcb_get_window_attributes(m_conn, static_cast<uint32_t>(id));
+    xcb_generic_error_t* err = nullptr;
+    XcbReply<xcb_get_window_attributes_reply_t> a(
+        xcb_get_window_attributes_reply(m_conn, ac, &err));
+    std::free(err);
+    return a != nullptr;
+}
+
+int X11WindowSystem::windowPid(uint64_t id) {
+    if (!connect() || id == 0 || id > UINT32_MAX)
+        return 0;
+    const auto pid =
+        readProperty(m_conn, static_cast<uint32_t>(id), atom("_NET_WM_PID"), XCB_ATOM_CARDINAL)
+            .cards();
+    return pid.empty() ? 0 : static_cast<int>(pid[0]);
+}
+
+std::pair<int, int> X11WindowSystem::screenPixels() {
+    if (!connect())
+        return {0, 0};
+    return {m_width, m_height};
+}
+
+} // namespace tlv

@@ -1,0 +1,159 @@
+// tlvsim: a café server for trying workstations out, on the client's own message code.
+#include "tools/tlvsim/sim_server.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: tlvsim [options]\n"
+    "  --bind ADDR            listen on this address (default all; 127.0.0.1 for a test)\n"
+    "  --port N               TCP port of the workstations (default 4646)\n"
+    "  --udp-port N           discovery port (default 4647)\n"
+    "  --client-udp-port N    the workstations' answer port (default 4648)\n"
+    "  --name HOST            answer discovery with this host name (default: bare token)\n"
+    "  --accounts FILE        cards, client accounts, refusals and options\n"
+    "  --script FILE          commands to run (\"sleep MS\" waits), then stdin\n"
+    "  --no-options           push nothing on connection\n"
+    "  --heartbeat SECONDS    ServerHeartBeat interval (default 10, 0 = none)\n"
+    "  --plain                one line per change instead of the live line\n"
+    "Commands (stdin or script): help, list, lock WS, activate WS, pause WS, unpause WS,\n"
+    "close WS, recharge WS MINUTES, message WS TEXT, chat WS TEXT, file WS KIND PATH,\n"
+    "shutdown WS MODE, disable WS [CODE], raw WS NAME [F1|F2...], quit.\n";
+
+void out(const std::string& s) {
+    std::fwrite(s.data(), 1, s.size(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::ios::sync_with_stdio(false);
+    tlvsim::SimConfig cfg;
+    std::string accountsPath, scriptPath;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) {
+                std::cerr << "tlvsim: " << a << " needs a value\n" << kUsage;
+                std::exit(2);
+            }
+            return args[++i];
+        };
+        auto number = [&]() {
+            const std::string v = value();
+            try {
+                return std::stoi(v);
+            } catch (const std::exception&) {
+                std::cerr << "tlvsim: " << a << ": not a number: " << v << "\n";
+                std::exit(2);
+            }
+        };
+        if (a == "--bind") {
+            const std::string v = value();
+            if (!cfg.bind.setAddress(QString::fromStdString(v))) {
+                std::cerr << "tlvsim: not an address: " << v << "\n";
+                return 2;
+            }
+        } else if (a == "--port")
+            cfg.tcpPort = number();
+        else if (a == "--udp-port")
+            cfg.udpPort = number();
+        else if (a == "--client-udp-port")
+            cfg.clientUdpPort = number();
+        else if (a == "--name")
+            cfg.answerName = value();
+        else if (a == "--accounts")
+            accountsPath = value();
+        else if (a == "--script")
+            scriptPath = value();
+        else if (a == "--no-options")
+            cfg.pushOptions = false;
+        else if (a == "--heartbeat")
+            cfg.heartbeatSeconds = number();
+        else if (a == "--plain")
+            cfg.live = false;
+        else if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else {
+            std::cerr << "tlvsim: unknown option " << a << "\n" << kUsage;
+            return 2;
+        }
+    }
+
+    std::map<std::string, tlvsim::Account> accounts;
+    tlvsim::Options options;
+    if (!accountsPath.empty()) {
+        const std::string err = tlvsim::loadAccounts(accountsPath, accounts, options);
+        if (!err.empty()) {
+            std::cerr << "tlvsim: " << err << "\n";
+            return 2;
+        }
+    }
+    tlvsim::SimServer server(cfg, std::move(accounts), options, out);
+    std::string error;
+    if (!server.start(error)) {
+        std::cerr << "tlvsim: " << error << "\n";
+        return 1;
+    }
+
+    // Script lines first (with their waits), then whatever is typed.
+    auto lines = std::make_shared<std::vector<std::string>>();
+    if (!scriptPath.empty()) {
+        std::ifstream f(scriptPath);
+        if (!f) {
+            std::cerr << "tlvsim: cannot read " << scriptPath << "\n";
+            return 2;
+        }
+        for (std::string l; std::getline(f, l);)
+            lines->push_back(l);
+    }
+    auto next = std::make_shared<std::function<void(size_t)>>();
+    *next = [&server, lines, next](size_t i) {
+        for (; i < lines->size(); ++i) {
+            const std::string& l = (*lines)[i];
+            if (l.rfind("sleep ", 0) == 0) {
+                const int ms = std::atoi(l.c_str() + 6);
+                QTimer::singleShot(ms, [next, i] { (*next)(i + 1); });
+                return;
+            }
+            if (!server.command(l)) {
+                QCoreApplication::quit();
+                return;
+            }
+        }
+    };
+    QTimer::singleShot(0, [next] { (*next)(0); });
+
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        // Every whole line already read into the stream's buffer, not just the first.
+        do {
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                input.setEnabled(false); // end of input: keep serving
+                return;
+            }
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!server.command(line)) {
+                QCoreApplication::quit();
+                return;
+            }
+        } while (std::cin.rdbuf()->in_avail() > 0);
+    });
+    return app.exec();
+}
