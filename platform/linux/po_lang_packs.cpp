@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <gettext-po.h>
 #include <iconv.h>
+#include <memory>
 #include <sys/stat.h>
+#include <type_traits>
 
 namespace tlv {
 
@@ -218,7 +220,10 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
         return r;
     }
     auto pack = std::make_shared<LangPack>();
-    const char* header = po_file_domain_header(file, nullptr);
+    // The library hands out a copy of the header (despite the const) that the caller frees.
+    const std::unique_ptr<char, void (*)(void*)> headerCopy(
+        const_cast<char*>(po_file_domain_header(file, nullptr)), std::free);
+    const char* header = headerCopy.get();
     const std::string charset = charsetOf(headerField(header, "Content-Type"));
     iconv_t cd = reinterpret_cast<iconv_t>(-1);
     if (!isUtf8Name(charset)) {
@@ -244,7 +249,11 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
         if (ec == std::errc() && p == cs.data() + cs.size() && value >= -32768 && value <= 32767)
             pack->charset = value;
 
-        po_message_iterator_t it = po_message_iterator(file, nullptr);
+        // Freed also when a text does not convert.
+        const std::unique_ptr<std::remove_pointer_t<po_message_iterator_t>,
+                              void (*)(po_message_iterator_t)>
+            iter(po_message_iterator(file, nullptr), po_message_iterator_free);
+        po_message_iterator_t it = iter.get();
         for (po_message_t m; (m = po_next_message(it)) != nullptr;) {
             if (po_message_is_obsolete(m) || po_message_is_fuzzy(m))
                 continue;
@@ -259,7 +268,6 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
                 continue; // not one of our ids
             pack->texts[id] = text(str);
         }
-        po_message_iterator_free(it);
     } catch (const std::exception& e) {
         r.error = path + ": " + e.what();
         pack.reset();
