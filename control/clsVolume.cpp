@@ -61,11 +61,17 @@ void VolumeMute::muteOnLock() {
     clsVolume v(m_mixer);
     m_savedMute = v.WaveMute();
     v.setWaveMute(1);
+    m_muted = true;
 }
 
 void VolumeMute::restoreOnUnlock() {
+    // Only undo our own muting: an unlock without a lock before it (the status window shown
+    // during a session, a deactivated start) must not switch on sound the customer muted.
+    if (!m_muted)
+        return;
     clsVolume v(m_mixer);
     v.setWaveMute(m_savedMute);
+    m_muted = false;
 }
 
 } // namespace tlv

@@ -81,6 +81,7 @@ public:
 private:
     Mixer& m_mixer;
     int32_t m_savedMute = 0;
+    bool m_muted = false;
 };
 
 } // namespace tlv

@@ -143,11 +143,18 @@ TEST(Volume, MuteOnLockSavesTheCustomersMuteAndUnlockPutsItBack) {
         vm.restoreOnUnlock();
         EXPECT_EQ(m.s.mute, c.muteBefore) << "customer's mute " << c.muteBefore;
     }
-    // An unlock before any lock unmutes (saved state 0); no master switch: nothing written.
+    // An unlock without our own muting before it leaves the customer's mute alone, also on a
+    // second unlock; no master switch: nothing written.
     FakeMixer m;
     m.s.mute = 1;
-    VolumeMute(m).restoreOnUnlock();
-    EXPECT_EQ(m.s.mute, 0);
+    VolumeMute vm(m);
+    vm.restoreOnUnlock();
+    EXPECT_EQ(m.s.mute, 1);
+    vm.muteOnLock();
+    vm.restoreOnUnlock();
+    m.s.mute = 1; // the customer mutes during the session, then shows the status window
+    vm.restoreOnUnlock();
+    EXPECT_EQ(m.s.mute, 1);
     FakeMixer noSwitch;
     noSwitch.s.hasMute = false;
     VolumeMute quiet(noSwitch);
