@@ -15,11 +15,11 @@ TimerfdClockChange::~TimerfdClockChange() {
 bool TimerfdClockChange::arm() {
     // An absolute expiry far away: the timer never fires by itself, it only exists so that
     // the kernel cancels it (and wakes us) when CLOCK_REALTIME is set.
-    itimerspec spec{};
+    itimerspec when{};
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    spec.it_value.tv_sec = now.tv_sec + 10L * 365 * 24 * 3600;
-    return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+    when.it_value.tv_sec = now.tv_sec + 10L * 365 * 24 * 3600;
+    return timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) == 0;
 }
 
 bool TimerfdClockChange::start() {
