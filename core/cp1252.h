@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,7 @@ std::string cp1252ToUtf8(std::string_view bytes);
 std::string_view utf8Prefix(std::string_view utf8, size_t n);
 // Number of code points in a UTF-8 text.
 size_t utf8Length(std::string_view utf8);
+// Appends one code point as UTF-8 (1 to 4 bytes).
+void appendUtf8(std::string& out, uint32_t cp);
 
 } // namespace tlv
