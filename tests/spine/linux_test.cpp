@@ -3,22 +3,14 @@
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/session_end.h"
 #include "platform/sandbox/sandbox_ports.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace tlv {
 namespace {
@@ -78,79 +70,19 @@ TEST(Sandbox, ActionLines) {
 class SandboxRun : public ::testing::Test {
 protected:
     test::TempRoot root;
-
-    pid_t spawn(const std::vector<std::string>& args) {
-        std::vector<std::string> env = {"TLVCLI_ROOT=" + root.path(), "TLVCLI_SANDBOX=1",
-                                        "QT_QPA_PLATFORM=offscreen", "HOME=" + root.path(),
-                                        "XDG_RUNTIME_DIR=" + root.path()};
-        std::vector<char*> envp, argv;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::string exe = TLVCLI_EXE;
-        argv.push_back(exe.data());
-        std::vector<std::string> copy = args;
-        for (auto& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), envp.data()), 0);
-        return pid;
-    }
-    // Waits up to 10 s for the file to hold the text.
-    bool waitFor(const std::string& path, const std::string& text) {
-        for (int i = 0; i < 200; ++i) {
-            std::error_code ec;
-            if (std::filesystem::exists(path, ec) &&
-                test::readFile(path).find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-    int waitExit(pid_t pid) {
-        for (int i = 0; i < 200; ++i) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return -1;
-    }
-    void wizardDone() {
-        // The hives as tlvreg writes them.
-        const std::string reg = std::filesystem::path(TLVCLI_EXE).parent_path() / "tlvreg";
-        for (const char* hive : {"HKLM", "HKCU"}) {
-            const std::string key = std::string(hive) + "\\Software\\Talvor Client\\General";
-            pid_t pid = 0;
-            std::vector<std::string> a = {reg,  "add",    key,  "/v", "Config Wizard",
-                                          "/t", "REG_SZ", "/d", "1",  "/f"};
-            std::vector<char*> argv;
-            for (auto& s : a)
-                argv.push_back(s.data());
-            argv.push_back(nullptr);
-            std::string rootEnv = "TLVCLI_ROOT=" + root.path();
-            char* envp[] = {rootEnv.data(), nullptr};
-            ASSERT_EQ(posix_spawn(&pid, reg.c_str(), nullptr, nullptr, argv.data(), envp), 0);
-            int status = 0;
-            waitpid(pid, &status, 0);
-            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        }
-    }
+    test::SandboxProcesses procs{root.path()};
 };
 
 TEST_F(SandboxRun, EntersTheDefaultStateAndShutsDownOnSigterm) {
-    wizardDone();
-    const pid_t pid = spawn({});
+    ASSERT_TRUE(procs.configure());
+    const int pid = procs.spawn(TLVCLI_EXE, {});
     const std::string actions = root.file("actions.log");
-    ASSERT_TRUE(waitFor(actions, "lockdown\tTaskbar\t0"));
+    ASSERT_TRUE(test::waitForText(actions, "lockdown\tTaskbar\t0"));
     // A second copy on the same root refuses to start.
-    const pid_t second = spawn({});
-    EXPECT_EQ(waitExit(second), 1);
-    kill(pid, SIGTERM);
-    EXPECT_EQ(waitExit(pid), 0);
+    const int second = procs.spawn(TLVCLI_EXE, {});
+    EXPECT_EQ(procs.waitExit(second, 10), 1);
+    procs.signal(pid, SIGTERM);
+    EXPECT_EQ(procs.waitExit(pid, 10), 0);
     std::string lines;
     for (const std::string& line : [&] {
              std::vector<std::string> v;
