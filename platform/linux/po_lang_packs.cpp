@@ -9,11 +9,14 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <gettext-po.h>
 #include <iconv.h>
 #include <memory>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <type_traits>
+#include <unistd.h>
 
 namespace tlv {
 
@@ -79,40 +82,88 @@ std::string headerField(const char* header, const char* field) {
     return out;
 }
 
-// "text/plain; charset=ISO-8859-7" -> "ISO-8859-7"
-std::string charsetOf(const std::string& contentType) {
-    const auto pos = lower(contentType).find("charset=");
-    if (pos == std::string::npos)
-        return {};
-    std::string cs = contentType.substr(pos + 8);
-    const auto end = cs.find_first_of("; \t");
-    if (end != std::string::npos)
-        cs.resize(end);
-    return cs;
-}
-
 bool isUtf8Name(const std::string& cs) {
     const std::string l = lower(cs);
     return l.empty() || l == "utf-8" || l == "utf8" || l == "ascii" || l == "us-ascii" ||
            l == "charset";
 }
 
-// Converts to UTF-8; false when the text is not valid in its charset.
-bool toUtf8(iconv_t cd, std::string& text) {
-    if (text.empty())
-        return true;
-    std::string out(text.size() * 4 + 16, '\0');
+// The whole text in UTF-8; false when it is not valid in its charset.
+bool toUtf8(const std::string& charset, std::string& text) {
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string out(text.size() * 2 + 16, '\0');
     char* in = text.data();
     size_t inLeft = text.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1))
-        return false;
-    out.resize(out.size() - outLeft);
-    text = std::move(out);
-    return true;
+    size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        char* o = out.data() + used;
+        size_t outLeft = out.size() - used;
+        const size_t rc =
+            in ? iconv(cd, &in, &inLeft, &o, &outLeft) : iconv(cd, nullptr, nullptr, &o, &outLeft);
+        used = out.size() - outLeft;
+        if (rc == static_cast<size_t>(-1) && errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        if (rc == static_cast<size_t>(-1)) {
+            ok = false;
+            break;
+        }
+        if (!in)
+            break;
+        in = nullptr; // flush what a composing charset holds back
+    }
+    iconv_close(cd);
+    if (ok) {
+        out.resize(used);
+        text = std::move(out);
+    }
+    return ok;
 }
+
+// The name after the first "charset=", as the header's Content-Type gives it.
+std::string declaredCharset(const std::string& bytes) {
+    const auto pos =
+        lower(bytes.substr(0, std::min<size_t>(bytes.size(), 64 * 1024))).find("charset=");
+    if (pos == std::string::npos)
+        return {};
+    size_t end = pos + 8;
+    while (
+        end < bytes.size() && end - pos < 72 &&
+        (std::isalnum(static_cast<unsigned char>(bytes[end])) || std::strchr("-_.:()", bytes[end])))
+        ++end;
+    return bytes.substr(pos + 8, end - pos - 8);
+}
+
+// Every charset the text declares becomes UTF-8.
+void declareUtf8(std::string& text) {
+    const std::string l = lower(text);
+    std::string out;
+    size_t from = 0;
+    for (size_t pos; (pos = l.find("charset=", from)) != std::string::npos;) {
+        size_t end = pos + 8;
+        while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) ||
+                                     std::strchr("-_.:()", text[end])))
+            ++end;
+        out.append(text, from, pos + 8 - from);
+        out += "UTF-8";
+        from = end;
+    }
+    out.append(text, from, std::string::npos);
+    text = std::move(out);
+}
+
+// A descriptor that closes itself.
+struct OwnedFd {
+    int fd = -1;
+    ~OwnedFd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 } // namespace
 
@@ -211,8 +262,58 @@ LangPackLookup PoLangPackStore::find(const std::string& languageName) {
 
 LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
     LangPackLookup r;
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            r.error = path + ": cannot be read";
+            return r;
+        }
+        bytes.resize(static_cast<size_t>(kMaxFileBytes) + 1);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<size_t>(in.gcount()));
+        if (bytes.size() > static_cast<size_t>(kMaxFileBytes)) {
+            r.error =
+                path + ": the file is larger than " + std::to_string(kMaxFileBytes) + " bytes";
+            return r;
+        }
+    }
+    // libgettextpo decodes any other charset one character at a time and aborts the whole
+    // process on one that composes characters (CP1255, CP1258): it is only ever given UTF-8.
+    std::string readPath = path;
+    OwnedFd copy;
+    const std::string charset = declaredCharset(bytes);
+    if (!isUtf8Name(charset)) {
+        if (!toUtf8(charset, bytes)) {
+            iconv_t probe = iconv_open("UTF-8", charset.c_str());
+            r.error =
+                path + (probe == reinterpret_cast<iconv_t>(-1) ? ": unknown charset " + charset
+                                                               : ": text not valid in " + charset);
+            if (probe != reinterpret_cast<iconv_t>(-1))
+                iconv_close(probe);
+            return r;
+        }
+        declareUtf8(bytes);
+        copy.fd = memfd_create("tlvcli_pack.po", MFD_CLOEXEC);
+        for (size_t done = 0; copy.fd >= 0 && done < bytes.size();) {
+            const ssize_t n = ::write(copy.fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) {
+                r.error = path + ": cannot be read";
+                return r;
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (copy.fd < 0) {
+            r.error = path + ": cannot be read";
+            return r;
+        }
+        readPath = "/proc/self/fd/" + std::to_string(copy.fd);
+    }
+
     ParseState state;
-    po_file_t file = readPo(path.c_str(), state);
+    po_file_t file = readPo(readPath.c_str(), state);
+    if (state.firstError.rfind(readPath, 0) == 0)
+        state.firstError.replace(0, readPath.size(), path);
     if (!file || !state.firstError.empty()) {
         if (file)
             po_file_free(file);
@@ -224,56 +325,33 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
     const std::unique_ptr<char, void (*)(void*)> headerCopy(
         const_cast<char*>(po_file_domain_header(file, nullptr)), std::free);
     const char* header = headerCopy.get();
-    const std::string charset = charsetOf(headerField(header, "Content-Type"));
-    iconv_t cd = reinterpret_cast<iconv_t>(-1);
-    if (!isUtf8Name(charset)) {
-        cd = iconv_open("UTF-8", charset.c_str());
-        if (cd == reinterpret_cast<iconv_t>(-1)) {
-            po_file_free(file);
-            r.error = path + ": unknown charset " + charset;
-            return r;
-        }
-    }
-    auto text = [&](std::string s) {
-        if (cd != reinterpret_cast<iconv_t>(-1) && !toUtf8(cd, s))
-            throw std::runtime_error("text not valid in " + charset);
-        return s;
-    };
-    try {
-        pack->nativeName = text(headerField(header, "X-Native-Name"));
-        pack->westernName = text(headerField(header, "X-Western-Name"));
-        pack->translator = text(headerField(header, "X-Translator"));
-        const std::string cs = headerField(header, "X-Charset");
-        int value = 0;
-        const auto [p, ec] = std::from_chars(cs.data(), cs.data() + cs.size(), value);
-        if (ec == std::errc() && p == cs.data() + cs.size() && value >= -32768 && value <= 32767)
-            pack->charset = value;
+    pack->nativeName = headerField(header, "X-Native-Name");
+    pack->westernName = headerField(header, "X-Western-Name");
+    pack->translator = headerField(header, "X-Translator");
+    const std::string cs = headerField(header, "X-Charset");
+    int value = 0;
+    const auto [p, ec] = std::from_chars(cs.data(), cs.data() + cs.size(), value);
+    if (ec == std::errc() && p == cs.data() + cs.size() && value >= -32768 && value <= 32767)
+        pack->charset = value;
 
-        // Freed also when a text does not convert.
-        const std::unique_ptr<std::remove_pointer_t<po_message_iterator_t>,
-                              void (*)(po_message_iterator_t)>
-            iter(po_message_iterator(file, nullptr), po_message_iterator_free);
-        po_message_iterator_t it = iter.get();
-        for (po_message_t m; (m = po_next_message(it)) != nullptr;) {
-            if (po_message_is_obsolete(m) || po_message_is_fuzzy(m))
-                continue;
-            const char* ctxt = po_message_msgctxt(m);
-            const char* str = po_message_msgstr(m);
-            if (!ctxt || !str || !*str)
-                continue;
-            int32_t id = 0;
-            const char* end = ctxt + std::strlen(ctxt);
-            const auto [q, iec] = std::from_chars(ctxt, end, id);
-            if (iec != std::errc() || q != end)
-                continue; // not one of our ids
-            pack->texts[id] = text(str);
-        }
-    } catch (const std::exception& e) {
-        r.error = path + ": " + e.what();
-        pack.reset();
+    const std::unique_ptr<std::remove_pointer_t<po_message_iterator_t>,
+                          void (*)(po_message_iterator_t)>
+        iter(po_message_iterator(file, nullptr), po_message_iterator_free);
+    po_message_iterator_t it = iter.get();
+    for (po_message_t m; (m = po_next_message(it)) != nullptr;) {
+        if (po_message_is_obsolete(m) || po_message_is_fuzzy(m))
+            continue;
+        const char* ctxt = po_message_msgctxt(m);
+        const char* str = po_message_msgstr(m);
+        if (!ctxt || !str || !*str)
+            continue;
+        int32_t id = 0;
+        const char* end = ctxt + std::strlen(ctxt);
+        const auto [q, iec] = std::from_chars(ctxt, end, id);
+        if (iec != std::errc() || q != end)
+            continue; // not one of our ids
+        pack->texts[id] = str;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1))
-        iconv_close(cd);
     po_file_free(file);
     r.pack = std::move(pack);
     return r;

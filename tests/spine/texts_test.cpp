@@ -283,6 +283,39 @@ TEST_F(PoFiles, ListingMatchesTheExtensionInAnyCaseAndConvertsOtherCharsets) {
     EXPECT_EQ(table.size(), 3u);
 }
 
+// The library itself would abort the whole client on a charset that composes characters.
+TEST_F(PoFiles, EveryCharsetIsReadInUtf8OrTheFileIsRefused) {
+    struct Case {
+        const char* charset;
+        std::string text; // in the charset
+        const char* utf8; // nullptr: refused
+    };
+    const Case cases[] = {
+        {"CP1255", "\xf9\xec\xe5\xed", "שלום"},
+        {"CP1255", "\xe0\xc8", "\xef\xac\xaf"}, // a letter and its vowel point, composed
+        {"CP1258", "Vi\xea\xf2t", "Việt"},
+        {"CP1253", "\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc", "Ελληνικά"},
+        {"windows-1250", "Magyar \xf5", "Magyar ő"},
+        {"CP932", "\x83\x5c", "ソ"}, // a trail byte that is a backslash
+        {"CP1255", "\xff", nullptr}, // not a character of the charset
+        {"NO-SUCH-CHARSET", "x", nullptr},
+    };
+    for (const Case& c : cases) {
+        write("tlvcli_x.po",
+              po(c.text, "msgctxt \"10113\"\nmsgid \"Activate\"\nmsgstr \"" + c.text + "\"\n",
+                 c.charset));
+        const LangPackLookup r = PoLangPackStore::parseFile(dir.file("tlvcli_x.po"));
+        if (!c.utf8) {
+            EXPECT_FALSE(r.pack) << c.charset;
+            EXPECT_NE(r.error.find(dir.file("tlvcli_x.po")), std::string::npos) << r.error;
+            continue;
+        }
+        ASSERT_TRUE(r.pack) << c.charset << ": " << r.error;
+        EXPECT_EQ(r.pack->nativeName, c.utf8) << c.charset;
+        EXPECT_EQ(r.pack->GetResStr(10113), c.utf8) << c.charset;
+    }
+}
+
 TEST_F(PoFiles, AnEnglishPackRewordsTheBuiltInTextsAndNewFilesAreSeen) {
     PoLangPackStore store(dir.path());
     VirtualClock clock;
