@@ -32,6 +32,24 @@ QString portCapped(const QString& digits) {
     return digits;
 }
 
+bool filterPortBox(QLineEdit* box) {
+    const QString digits = portDigits(box->text());
+    if (digits == box->text())
+        return false;
+    const int removedBefore =
+        box->cursorPosition() - portDigits(box->text().left(box->cursorPosition())).size();
+    const int cursor = box->cursorPosition() - removedBefore;
+    box->setText(digits); // comes back through textChanged once, with nothing left to remove
+    box->setCursorPosition(cursor);
+    return true;
+}
+
+void capPortBox(QLineEdit* box) {
+    const QString capped = portCapped(box->text());
+    if (capped != box->text())
+        box->setText(capped);
+}
+
 frmOptions::frmOptions(Scheduler& scheduler, FormText text, SettingsFormsHost& host, Logger& log,
                        QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::frmOptions>()), m_scheduler(scheduler),
@@ -165,18 +183,8 @@ void frmOptions::changed() {
 }
 
 void frmOptions::txtPortNum_Change() {
-    QLineEdit* box = m_ui->txtPortNum;
-    const QString digits = portDigits(box->text());
-    if (digits != box->text()) {
-        // The cursor stays where the refused character was typed.
-        const int removedBefore =
-            box->cursorPosition() - portDigits(box->text().left(box->cursorPosition())).size();
-        const int cursor = box->cursorPosition() - removedBefore;
-        box->setText(digits); // comes back here once, with nothing left to remove
-        box->setCursorPosition(cursor);
-        return;
-    }
-    changed();
+    if (!filterPortBox(m_ui->txtPortNum))
+        changed();
 }
 
 bool frmOptions::txtWksnName_LostFocus() {
@@ -196,13 +204,10 @@ bool frmOptions::txtWksnName_LostFocus() {
 bool frmOptions::eventFilter(QObject* watched, QEvent* e) {
     try {
         if (e->type() == QEvent::FocusOut) {
-            if (watched == m_ui->txtPortNum) {
-                const QString capped = portCapped(m_ui->txtPortNum->text());
-                if (capped != m_ui->txtPortNum->text())
-                    m_ui->txtPortNum->setText(capped);
-            } else if (watched == m_ui->txtWksnName) {
+            if (watched == m_ui->txtPortNum)
+                capPortBox(m_ui->txtPortNum);
+            else if (watched == m_ui->txtWksnName)
                 txtWksnName_LostFocus();
-            }
         }
     } catch (const std::exception& ex) {
         m_log.subLogError("frmOptions.LostFocusError", ex);

@@ -24,6 +24,11 @@ class Scheduler;
 QString portDigits(const QString& text);
 // Leaving the port box: above 65535 becomes "65535".
 QString portCapped(const QString& digits);
+// Drops what is not a digit from the box, the cursor staying where the refused character was
+// typed; false when there was nothing to drop.
+bool filterPortBox(QLineEdit* box);
+// On leaving the box.
+void capPortBox(QLineEdit* box);
 
 class frmOptions : public QDialog, public Localizable {
     Q_OBJECT

@@ -48,11 +48,8 @@ frmSetupWizard::frmSetupWizard(Scheduler& scheduler, FormText text, SettingsForm
         for (QRadioButton* o : {u.optServerAutoConnect, u.optServerManualConnect})
             connect(o, &QRadioButton::clicked, this, [this] { applyConnectionMode(); });
         // The same port filter as the options dialog: a stored port must be a number.
-        connect(u.txtPortNum, &QLineEdit::textChanged, this, [this] {
-            const QString digits = portDigits(m_ui->txtPortNum->text());
-            if (digits != m_ui->txtPortNum->text())
-                m_ui->txtPortNum->setText(digits);
-        });
+        connect(u.txtPortNum, &QLineEdit::textChanged, this,
+                [this] { filterPortBox(m_ui->txtPortNum); });
         u.txtWksnName->installEventFilter(this);
         u.txtPortNum->installEventFilter(this);
         subLocalizeInterface();
@@ -188,11 +185,9 @@ void frmSetupWizard::cmdBack_Click() {
 
 bool frmSetupWizard::eventFilter(QObject* watched, QEvent* e) {
     if (e->type() == QEvent::FocusOut && !m_closing) {
-        if (watched == m_ui->txtPortNum) {
-            const QString capped = portCapped(m_ui->txtPortNum->text());
-            if (capped != m_ui->txtPortNum->text())
-                m_ui->txtPortNum->setText(capped);
-        } else if (watched == m_ui->txtWksnName && m_ui->txtWksnName->text().contains('#')) {
+        if (watched == m_ui->txtPortNum)
+            capPortBox(m_ui->txtPortNum);
+        else if (watched == m_ui->txtWksnName && m_ui->txtWksnName->text().contains('#')) {
             m_host.funMsg(30, "#");
             m_scheduler.post([this] {
                 if (!m_unloaded && m_page == 2)

@@ -305,20 +305,23 @@ void frmPasswdLogOff::subLocalizeInterface() {
         m_ui->optShutdown_8->setText(m_text(10160));
         m_ui->lblPassword->setText(m_text(10152));
         m_ui->cmdCancel->setText(m_text(10150));
-        const QString chosen = shutdownOption(*m_ui, m_index)->text();
-        m_ui->cmdQuit->setText(chosen);
-        m_ui->lblHelp->setText(m_text(10161) + chosen.toLower());
+        showChoice();
     } catch (const std::exception& e) {
         m_log.subLogError("frmPasswdLogOff.subLocalizeInterfaceError", e);
     }
 }
 
+// The button and the help line name the chosen way of ending.
+void frmPasswdLogOff::showChoice() {
+    const QString chosen = shutdownOption(*m_ui, m_index)->text();
+    m_ui->cmdQuit->setText(chosen);
+    m_ui->lblHelp->setText(m_text(10161) + chosen.toLower());
+}
+
 void frmPasswdLogOff::optShutdown_Click(int index) {
     try {
         m_index = index;
-        const QString chosen = shutdownOption(*m_ui, index)->text();
-        m_ui->cmdQuit->setText(chosen);
-        m_ui->lblHelp->setText(m_text(10161) + chosen.toLower());
+        showChoice();
         m_ui->txtPassword->setFocus();
     } catch (const std::exception& e) {
         m_log.subLogError("frmPasswdLogOff.optShutdown_ClickError", e);

@@ -105,6 +105,8 @@ public:
     int chosenIndex() const { return m_index; }
 
 private:
+    void showChoice();
+
     std::unique_ptr<Ui::frmPasswdLogOff> m_ui;
     int m_index = 0;
 };
