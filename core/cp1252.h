@@ -20,4 +20,15 @@ size_t utf8Length(std::string_view utf8);
 // Appends one code point as UTF-8 (1 to 4 bytes).
 void appendUtf8(std::string& out, uint32_t cp);
 
+// The value of a hexadecimal digit in either case; -1 for any other character.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace tlv

@@ -1,5 +1,7 @@
 #include "platform/linux/linux_adapters.h"
 
+#include "core/cp1252.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -46,18 +48,9 @@ std::vector<uint8_t> parseMac(const std::string& text) {
     std::vector<uint8_t> r;
     size_t i = 0;
     while (r.size() < 8) {
-        const auto hex = [](char c) -> int {
-            if (c >= '0' && c <= '9')
-                return c - '0';
-            if (c >= 'a' && c <= 'f')
-                return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F')
-                return c - 'A' + 10;
-            return -1;
-        };
         if (i + 1 >= text.size())
             break;
-        const int hi = hex(text[i]), lo = hex(text[i + 1]);
+        const int hi = hexDigitValue(text[i]), lo = hexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             break;
         r.push_back(static_cast<uint8_t>(hi * 16 + lo));

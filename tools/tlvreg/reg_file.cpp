@@ -31,16 +31,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // UTF-16LE code units to UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(const uint8_t* p, size_t n) {
     std::string out;
@@ -126,11 +116,11 @@ bool parseHexList(std::string_view s, std::vector<uint8_t>& out, std::string& wh
     while (true) {
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
             ++i;
-        if (i + 2 > s.size() || hexDigit(s[i]) < 0 || hexDigit(s[i + 1]) < 0) {
+        if (i + 2 > s.size() || hexDigitValue(s[i]) < 0 || hexDigitValue(s[i + 1]) < 0) {
             why = "bad hex byte";
             return false;
         }
-        out.push_back(static_cast<uint8_t>(hexDigit(s[i]) * 16 + hexDigit(s[i + 1])));
+        out.push_back(static_cast<uint8_t>(hexDigitValue(s[i]) * 16 + hexDigitValue(s[i + 1])));
         i += 2;
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
             ++i;
@@ -369,7 +359,7 @@ ParseResult parse(std::string_view bytes) {
                 return failAt(firstLine, "bad dword value");
             uint32_t v = 0;
             for (char c : digits) {
-                const int d = hexDigit(c);
+                const int d = hexDigitValue(c);
                 if (d < 0)
                     return failAt(firstLine, "bad dword value");
                 v = v * 16 + static_cast<uint32_t>(d);
@@ -385,7 +375,7 @@ ParseResult parse(std::string_view bytes) {
                     return failAt(firstLine, "bad hex type");
                 type = 0;
                 for (char c : rest.substr(1, close - 1)) {
-                    const int d = hexDigit(c);
+                    const int d = hexDigitValue(c);
                     if (d < 0)
                         return failAt(firstLine, "bad hex type");
                     type = type * 16 + d;

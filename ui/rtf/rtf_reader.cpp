@@ -37,16 +37,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string_view stripLead(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
@@ -286,8 +276,8 @@ private:
                 m_pos = m_in.size();
                 return;
             }
-            const int hi = hexValue(m_in[m_pos]);
-            const int lo = hexValue(m_in[m_pos + 1]);
+            const int hi = hexDigitValue(m_in[m_pos]);
+            const int lo = hexDigitValue(m_in[m_pos + 1]);
             if (hi < 0 || lo < 0)
                 return;
             m_pos += 2;
