@@ -1,10 +1,10 @@
 // Discovery, connection supervision and the receive side of wskCli.
 #include "link/server_link.h"
 
+#include "core/cp1252.h"
 #include "core/error.h"
 #include "core/log.h"
 #include "core/settings.h"
-#include "core/cp1252.h"
 #include "link/message.h"
 #include "link/server_link_internal.h"
 #include "platform/clock.h"
@@ -233,7 +233,7 @@ void ServerLink::wskCli_DataArrival() {
     try {
         if (m_d.wksn.disabled())
             return;
-        const std::string raw = m_wskCli->getData();
+        std::string raw = m_wskCli->getData();
         m_lastContactMs = m_d.clock.monotonicMs();
         ExtensionsPort& ext = m_d.ext;
         if (!ext.tempFileMode() && m_buffer.size() > static_cast<size_t>(std::max(
@@ -266,7 +266,7 @@ void ServerLink::wskCli_DataArrival() {
                     subProcessServerData(cp1252ToUtf8(synthetic));
             }
         }
-        m_lastChunk = raw;
+        m_lastChunk = std::move(raw); // kept, not copied: a read may be large
     } catch (const std::exception& e) {
         m_d.log.subLogError("frmMain.wskCli_DataArrivalError", e);
     }

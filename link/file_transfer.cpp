@@ -105,33 +105,38 @@ bool FileTransfer::tempFileData(std::string_view data, std::string_view lastChun
                                 std::string& rest, std::string& synthetic) {
     if (!m_mode)
         return false;
-    const size_t tokLen = tok::kMessageEnd.size();
+    const std::string_view token = tok::kMessageEnd;
+    const size_t tokLen = token.size();
     // Only the tail of the previous read that went into this file can hold the start of the
     // token: anything earlier belonged to messages already processed or was searched before.
     const size_t carried =
         static_cast<size_t>(std::min<uint64_t>({lastChunk.size(), tokLen - 1, m_written}));
-    std::string joined;
-    joined.reserve(carried + data.size());
-    joined.append(lastChunk.substr(lastChunk.size() - carried));
-    joined.append(data);
-    const size_t p = joined.find(tok::kMessageEnd);
-    if (p == std::string::npos) {
+    // A token that starts in that tail ends within the first bytes of this read: only those are
+    // joined to it, so a read is never copied whole.
+    std::string edge(lastChunk.substr(lastChunk.size() - carried));
+    edge.append(data.substr(0, std::min(data.size(), tokLen - 1)));
+    size_t inTail = edge.find(token);
+    if (inTail >= carried)
+        inTail = std::string_view::npos;
+    const size_t inData = inTail == std::string_view::npos ? data.find(token) : inTail;
+    if (inData == std::string_view::npos) {
         write(data);
         return false;
     }
-    if (p < carried) {
+    if (inTail != std::string_view::npos) {
         // Part of the token is in the file already: blank it.
-        const size_t k = carried - p;
+        const size_t k = carried - inTail;
         m_file.seekp(static_cast<std::streamoff>(m_written - k));
         write(std::string(k, ' '));
+        rest.assign(data.substr(tokLen - k));
     } else {
-        write(data.substr(0, p - carried));
+        write(data.substr(0, inData));
+        rest.assign(data.substr(inData + tokLen));
     }
     m_file.close();
     if (m_log.debug())
         m_log.trace("wskCli_DataArrival: END TempFileStorage");
     m_mode = false;
-    rest.assign(joined, p + tokLen);
     synthetic = m_header;
     synthetic += tok::kFileTemp;
     synthetic += tok::kMessageEnd;

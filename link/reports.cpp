@@ -71,10 +71,12 @@ void ServerLink::tmrWksnStatus_Timer() {
         }
         m_offline = false;
         m_firstDisconnectedTick = true;
-        if (m_serverInitialised)
-            subUpdateServer();
+        // Saved before it is reported: the server never sees a self-service state that a
+        // crash right after the report could lose.
         if (m_d.wksn.sessionType() == 1)
             m_d.ext.subSerializeUser();
+        if (m_serverInitialised)
+            subUpdateServer();
         const int64_t silence = m_d.clock.monotonicMs() - m_lastContactMs;
         if (silence > static_cast<int64_t>(m_d.constants.wksnHeartBeatCheck) * 1000)
             wskCli_Close();
@@ -229,6 +231,8 @@ void ServerLink::finishRequest(bool timedOut) {
         m_sessionStartTime = r.startTime;
         m_userId = r.cardOrLogin;
         m_sessionPassword = r.password;
+        if (r.type == 1)
+            m_d.ext.subSerializeUser(); // as on every tick: saved before it is reported
         subUpdateServer();
         m_d.wksn.funStartSession();
         m_failedAttempts = 0;

@@ -1,9 +1,9 @@
 #include "link/snapshot.h"
 
+#include "core/cp1252.h"
 #include "core/error.h"
 #include "core/log.h"
 #include "core/settings.h"
-#include "core/cp1252.h"
 #include "link/message.h"
 #include "link/server_link.h"
 #include "platform/scheduler.h"
@@ -113,6 +113,7 @@ void SessionSnapshot::subSerializeUser() {
 }
 
 void SessionSnapshot::subInitSerializedUser() {
+    bool restored = false;
     try {
         const std::string text = trimSpaces(m_d.store.read(userStore()));
         if (!text.empty()) {
@@ -151,6 +152,7 @@ void SessionSnapshot::subInitSerializedUser() {
                         m_d.wksn.setPreviousState(m_d.wksn.state());
                         m_d.wksn.setState(4);
                         m_d.restorer.setCounters(*c);
+                        restored = true;
                         m_d.wksn.subShowBlockScreen();
                     }
                 }
@@ -160,7 +162,9 @@ void SessionSnapshot::subInitSerializedUser() {
         m_d.log.subLogError("modFunctions.subInitSerializedUserError", e);
     }
     try {
-        writePadded({});
+        // A restored session replaces the consumed snapshot in the same write: blanking it
+        // until the next tick would let a crash meanwhile lose the amount still due.
+        writePadded(restored ? snapshotText() : std::string());
     } catch (const std::exception& e) {
         m_d.log.subLogError("modFunctions.subInitSerializedUserError", e);
     }

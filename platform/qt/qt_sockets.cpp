@@ -10,6 +10,11 @@ namespace tlv {
 
 namespace {
 
+// The most one data-arrival event hands over. Unbounded, a read takes whatever the kernel has
+// queued (tens of megabytes on a fast link), and a large file in temp-file mode would then
+// sit in memory several times over instead of going to disk as it arrives.
+constexpr qint64 kMaxRead = 256 * 1024;
+
 // The numbers the client's log lines have always carried for these failures.
 int winsockNumber(QAbstractSocket::SocketError e) {
     switch (e) {
@@ -39,6 +44,7 @@ QHostAddress plainAddress(const QHostAddress& a) {
 class QtTcp : public TcpSocket {
 public:
     QtTcp() {
+        m_sock.setReadBufferSize(kMaxRead);
         QObject::connect(&m_sock, &QTcpSocket::readyRead,
                          [this] { emitDataArrival(static_cast<size_t>(m_sock.bytesAvailable())); });
         QObject::connect(&m_sock, &QTcpSocket::disconnected, [this] {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace tlv::test {
@@ -12,23 +13,47 @@ namespace {
 struct MemorySnapshotStore : SnapshotStore {
     std::map<bool, std::string> values; // key: user store
     int flushes = 0;
+    // With a socket: each value written, with the state reports already sent at that moment.
+    FakeTcpSocket* tcp = nullptr;
+    std::vector<std::pair<std::string, size_t>> writes;
     std::string read(bool user) override { return values[user]; }
-    void write(bool user, const std::string& v) override { values[user] = v; }
+    void write(bool user, const std::string& v) override {
+        values[user] = v;
+        if (tcp)
+            writes.emplace_back(v, reports());
+    }
     void flush() override { ++flushes; }
+    size_t reports() const {
+        size_t n = 0;
+        for (size_t p = 0; (p = tcp->sent.find(tok::kWorkstationState, p)) != std::string::npos;
+             ++p)
+            ++n;
+        return n;
+    }
 };
 
+// Puts the counters into the session as the client does.
 struct RecordingRestorer : SnapshotRestorer {
+    explicit RecordingRestorer(FakeSession& s) : session(s) {}
+    FakeSession& session;
     std::vector<std::string> calls;
     ResumedCounters counters;
     void subDefaultState() override { calls.push_back("subDefaultState"); }
-    void setCounters(const ResumedCounters& c) override { counters = c; }
+    void setCounters(const ResumedCounters& c) override {
+        counters = c;
+        session.elapsed = c.elapsed;
+        session.connected = c.connected;
+        session.offPeak = c.offPeak;
+        session.disconnected = c.disconnected;
+        session.amount = c.amountDue;
+    }
 };
 
 // A link on fakes with the real snapshot behind its extension port.
 struct SnapshotRig {
     LinkRig r;
     MemorySnapshotStore store;
-    RecordingRestorer restorer;
+    RecordingRestorer restorer{r.session};
     LinkExtensions ext;
     std::unique_ptr<SessionSnapshot> snap;
     SnapshotRig() {
@@ -109,7 +134,37 @@ TEST(Snapshot, SelfServiceSnapshotOfAnotherRunRestoresTheEndedSession) {
     EXPECT_DOUBLE_EQ(s.restorer.counters.disconnected, 0.02);
     EXPECT_FLOAT_EQ(s.restorer.counters.amountDue, 3.5f);
     EXPECT_EQ(s.r.wksn.calls.back(), "subShowBlockScreen");
-    EXPECT_EQ(s.value(), kBlank);
+    // The ended session is saved at once, not only at the next tick: a crash meanwhile keeps it.
+    ASSERT_EQ(s.value().size(), 200u);
+    EXPECT_EQ(s.value().rfind("77#1#0.1#0.05#0#0.02#", 0), 0u) << s.value();
+    EXPECT_NE(s.value().find("#3.5 "), std::string::npos) << s.value();
+}
+
+// Whatever the server hears of a self-service session is already saved: the snapshot is written
+// before each report (the tick's, and the one of an accepted request).
+TEST(Snapshot, SelfServiceStateIsSavedBeforeItIsReported) {
+    for (const bool request : {false, true}) {
+        SCOPED_TRACE(request ? "accepted request" : "tick");
+        SnapshotRig s;
+        s.r.connect();
+        s.store.tcp = &s.r.tcp();
+        if (request) {
+            s.r.link->subStartConnexion(1, 6, "", "");
+            s.r.deliver(std::string(tok::kSessionOK) + "1" + std::string(tok::kMessageEnd) +
+                        std::string(tok::kSessionID) + "88" + std::string(tok::kMessageEnd));
+            s.r.scheduler.runPending();
+        } else {
+            s.r.wksn.st = 6;
+            s.r.wksn.type = 1;
+            s.r.link->setSessionId(88);
+            s.r.scheduler.advance(500);
+        }
+        ASSERT_EQ(s.store.reports(), 1u);
+        const auto first = std::find_if(s.store.writes.begin(), s.store.writes.end(),
+                                        [](const auto& w) { return w.first.starts_with("88#1#"); });
+        ASSERT_NE(first, s.store.writes.end());
+        EXPECT_EQ(first->second, 0u) << "reported before it was saved";
+    }
 }
 
 TEST(Snapshot, UnreadableOrDamagedSnapshotIsLoggedAndCleared) {

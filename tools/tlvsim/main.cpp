@@ -26,6 +26,9 @@ const char* const kUsage =
     "  --no-options           push nothing on connection\n"
     "  --heartbeat SECONDS    ServerHeartBeat interval (default 10, 0 = none)\n"
     "  --plain                one line per change instead of the live line\n"
+    "  --follow FILE          also run the lines appended to FILE while running\n"
+    "  --log FILE             append one line per connection, report, answer and resume\n"
+    "  --session-ids FIRST    send a SessionID with every accepted session, from FIRST on\n"
     "Commands (stdin or script): help, list, lock WS, activate WS, pause WS, unpause WS,\n"
     "close WS, recharge WS MINUTES, message WS TEXT, chat WS TEXT, file WS KIND PATH,\n"
     "shutdown WS MODE, disable WS [CODE], raw WS NAME [F1|F2...], quit.\n";
@@ -41,7 +44,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::ios::sync_with_stdio(false);
     tlvsim::SimConfig cfg;
-    std::string accountsPath, scriptPath;
+    std::string accountsPath, scriptPath, followPath;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -85,6 +88,12 @@ int main(int argc, char** argv) {
             cfg.heartbeatSeconds = number();
         else if (a == "--plain")
             cfg.live = false;
+        else if (a == "--follow")
+            followPath = value();
+        else if (a == "--log")
+            cfg.logPath = value();
+        else if (a == "--session-ids")
+            cfg.firstSessionId = number();
         else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
@@ -137,6 +146,39 @@ int main(int argc, char** argv) {
         }
     };
     QTimer::singleShot(0, [next] { (*next)(0); });
+
+    // Lines appended to the follow file run as if typed (a test drives the server this way).
+    QTimer follow;
+    std::ifstream followed;
+    std::string partial;
+    if (!followPath.empty()) {
+        QObject::connect(&follow, &QTimer::timeout, [&] {
+            if (!followed.is_open()) {
+                followed.open(followPath, std::ios::binary);
+                if (!followed)
+                    return; // not written yet
+            }
+            char chunk[4096];
+            while (followed.read(chunk, sizeof chunk) || followed.gcount() > 0)
+                partial.append(chunk, static_cast<size_t>(followed.gcount()));
+            followed.clear(); // past the end: read on from here next time
+            if (partial.find('\n') == std::string::npos && partial.size() > 65536) {
+                std::cerr << "tlvsim: " << followPath << ": line too long, dropped\n";
+                partial.clear();
+            }
+            for (size_t nl; (nl = partial.find('\n')) != std::string::npos;) {
+                std::string line = partial.substr(0, nl);
+                partial.erase(0, nl + 1);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (!server.command(line)) {
+                    QCoreApplication::quit();
+                    return;
+                }
+            }
+        });
+        follow.start(20);
+    }
 
     QSocketNotifier input(0, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {

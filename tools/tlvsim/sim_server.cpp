@@ -80,6 +80,8 @@ SimServer::SimServer(SimConfig cfg, std::map<std::string, Account> accounts, Opt
                      std::function<void(const std::string&)> out)
     : m_cfg(std::move(cfg)), m_accounts(std::move(accounts)), m_opt(std::move(options)),
       m_out(std::move(out)) {
+    m_clock.start();
+    m_nextSessionId = m_cfg.firstSessionId;
     connect(&m_udp, &QUdpSocket::readyRead, this, [this] { onDatagram(); });
     connect(&m_tcp, &QTcpServer::newConnection, this, [this] { onConnection(); });
     connect(&m_heartbeat, &QTimer::timeout, this, [this] {
@@ -94,6 +96,13 @@ SimServer::~SimServer() {
 }
 
 bool SimServer::start(std::string& error) {
+    if (!m_cfg.logPath.empty()) {
+        m_log.open(m_cfg.logPath, std::ios::app);
+        if (!m_log) {
+            error = "cannot write " + m_cfg.logPath;
+            return false;
+        }
+    }
     if (!m_udp.bind(m_cfg.bind, static_cast<quint16>(m_cfg.udpPort),
                     QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
         error =
@@ -116,6 +125,22 @@ double SimServer::now() const {
     const QDateTime t = QDateTime::currentDateTime();
     return static_cast<double>(t.toMSecsSinceEpoch() + t.offsetFromUtc() * 1000LL) / 86400000.0 +
            25569.0;
+}
+
+void SimServer::logEvent(const std::string& event, const Workstation& w,
+                         const std::vector<std::string>& fields) {
+    if (!m_log.is_open())
+        return;
+    std::string line =
+        std::to_string(m_clock.elapsed()) + "\t" + event + "\t#" + std::to_string(w.number);
+    for (const std::string& f : fields) {
+        line += '\t';
+        // One event per line, whatever the workstation sent.
+        for (char c : f)
+            line += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    }
+    // Flushed per line: a reader sees every event as soon as it happened.
+    m_log << line << std::endl;
 }
 
 void SimServer::print(const std::string& line) {
@@ -158,10 +183,12 @@ void SimServer::onConnection() {
             if (it == m_ws.end())
                 return;
             print("#" + std::to_string((*it)->number) + " disconnected");
+            logEvent("disconnect", **it);
             m_ws.erase(it);
             s->deleteLater();
         });
         print("#" + std::to_string(wp->number) + " connected from " + wp->address);
+        logEvent("connect", *wp, {wp->address});
         if (m_cfg.pushOptions)
             pushOptions(*wp);
     }
@@ -279,6 +306,7 @@ void SimServer::onMessage(Workstation& w, std::string_view token, const std::str
         print(ws + " url " + (fields.size() > 1 ? fields[1] : payload));
     } else if (token == tok::kSessionResume) {
         print(ws + " session-resume " + std::string(utf8Prefix(payload, 80)));
+        logEvent("resume", w, {payload});
     } else {
         // State report tokens: remembered by name; DisconnectedTime ends a report.
         std::string name(token);
@@ -313,7 +341,9 @@ void SimServer::onSessionOpen(Workstation& w, const std::vector<std::string>& f)
     };
     if (type != 2 && type != 4) {
         print("#" + std::to_string(w.number) + " session-ok type " + std::to_string(type));
-        send(w, funBuildMessage(tok::kSessionOK, std::to_string(type)));
+        std::string answer = funBuildMessage(tok::kSessionOK, std::to_string(type));
+        accepted(w, answer);
+        send(w, answer);
         return;
     }
     const bool client = type == 4;
@@ -334,9 +364,21 @@ void SimServer::onSessionOpen(Workstation& w, const std::vector<std::string>& f)
     w.sessionUser = id;
     print("#" + std::to_string(w.number) + " session-ok " + id + " credit " +
           hms(funDblToStr(a.creditMinutes / 1440.0)));
-    send(w, funBuildMessage(tok::kSessionOK,
-                            join({std::to_string(type), funDblToStr(a.creditMinutes / 1440.0),
-                                  funDblToStr(a.validity), a.unlimited ? "1" : "0"})));
+    std::string answer = funBuildMessage(
+        tok::kSessionOK, join({std::to_string(type), funDblToStr(a.creditMinutes / 1440.0),
+                               funDblToStr(a.validity), a.unlimited ? "1" : "0"}));
+    accepted(w, answer);
+    send(w, answer);
+}
+
+void SimServer::accepted(Workstation& w, std::string& answer) {
+    std::string id;
+    if (m_cfg.firstSessionId > 0) {
+        // In the same write as the answer, as a server numbering its sessions would do.
+        id = std::to_string(m_nextSessionId++);
+        answer += funBuildMessage(tok::kSessionID, id);
+    }
+    logEvent("session-ok", w, {"SessionID=" + id});
 }
 
 std::string SimServer::summary(const Workstation& w) const {
@@ -371,6 +413,10 @@ void SimServer::reportDone(Workstation& w) {
             w.sessionUser.clear();
         }
     }
+    std::vector<std::string> fields;
+    for (const auto& [name, value] : w.report)
+        fields.push_back(name + "=" + value);
+    logEvent("report", w, fields);
     const std::string head = summary(w);
     std::string line = head + " elapsed " + hms(get("ElapsedTime"));
     if (!get("RemainingTime").empty())
@@ -520,6 +566,7 @@ bool SimServer::command(const std::string& line) {
         else
             send(*w, msg);
         print("#" + std::to_string(w->number) + " <- " + cmd);
+        logEvent("sent", *w, {line});
     }
     return true;
 }

@@ -3,12 +3,14 @@
 #include "link/receive_buffer.h"
 #include "tools/tlvsim/accounts.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,6 +31,8 @@ struct SimConfig {
     bool pushOptions = true;
     bool live = true; // one live line on the terminal; else one line per change
     int heartbeatSeconds = 10;
+    std::string logPath;    // --log: one line per event, for tests and scripts
+    int firstSessionId = 0; // --session-ids: every accepted session gets a SessionID from here
 };
 
 // One connected workstation as the server sees it.
@@ -70,6 +74,10 @@ private:
     std::string summary(const Workstation& w) const;
     bool inUse(const std::string& id, const Workstation& except) const;
     double now() const;
+    // One line of the --log file: milliseconds since start, event, workstation, fields.
+    void logEvent(const std::string& event, const Workstation& w,
+                  const std::vector<std::string>& fields = {});
+    void accepted(Workstation& w, std::string& answer);
 
     SimConfig m_cfg;
     std::map<std::string, Account> m_accounts;
@@ -81,6 +89,9 @@ private:
     std::vector<std::unique_ptr<Workstation>> m_ws;
     int m_next = 1;
     bool m_liveShown = false;
+    std::ofstream m_log;
+    QElapsedTimer m_clock;
+    int m_nextSessionId = 0;
 };
 
 } // namespace tlvsim
