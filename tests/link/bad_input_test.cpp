@@ -7,11 +7,13 @@
 #include "link/client_extensions.h"
 #include "link/client_link.h"
 #include "link/extensions.h"
+#include "link/file_transfer.h"
 #include "tests/link/fake_host.h"
 #include "tests/spine/client_rig.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -447,6 +449,44 @@ TEST(BadInput, AMessageCutOffByADroppedConnectionDoesNotSwallowTheNextConnection
     r.deliver(funBuildMessage(tok::kSessionID, "5"));
     EXPECT_EQ(r.link->sessionId(), 5);
     EXPECT_EQ(r.logText().find("subProcessServerDataError"), std::string::npos) << r.logText();
+}
+
+struct NoFileHost : FileTransferHost {
+    void recordSetting(const std::string&, const std::string&, const std::string&) override {}
+    void recordGeneralNumber(const std::string&, uint32_t) override {}
+    bool lockScreenShown() const override { return false; }
+    void releaseLockFiles() override {}
+    void reloadLockFiles() override {}
+    void showFollowImage(const std::string&) override {}
+    void setBackgroundPicture(const std::string&) override {}
+    void sendReadyForServerScreen() override {}
+};
+
+TEST(BadInput, AFileCutOffByADroppedConnectionIsNotCompletedByTheNextConnection) {
+    LinkRig r;
+    NoFileHost host;
+    LinkExtensions ext;
+    r.link = std::make_unique<ServerLink>(
+        ServerLink::Deps{r.clock, r.scheduler, r.log, r.sockets, r.constants, r.settings, r.wksn,
+                         r.session, r.forms, r.strings, r.store, ext});
+    FileTransfer files(r.log, r.root.path(), host);
+    ext.setFileTransfer(&files);
+    r.connect();
+    // Half of a session start batch, past the spill threshold.
+    const std::string head = std::string(tok::kFileSend) + "9" + std::string(tok::kPayloadToken);
+    for (int i = 0; i < 8; ++i)
+        r.tcp().deliver(i == 0 ? head + std::string(8000, 'x') : std::string(8000, 'x'));
+    ASSERT_TRUE(files.tempFileMode());
+    r.tcp().peerClose();
+    r.scheduler.advance(500);
+    r.udp().deliver(utf8ToCp1252(tok::kServerAnswer), "192.168.1.10");
+    r.tcp().accept();
+    r.scheduler.advance(500);
+    EXPECT_FALSE(files.tempFileMode());
+    EXPECT_FALSE(std::filesystem::exists(files.tempPath()));
+    r.deliver(funBuildMessage(tok::kSessionID, "5"));
+    EXPECT_EQ(r.link->sessionId(), 5);
+    EXPECT_FALSE(std::filesystem::exists(r.root.file("session_batch_start.bat")));
 }
 
 } // namespace
