@@ -18,8 +18,8 @@ const char* const kUsage =
     "usage: tlvsim [options]\n"
     "  --bind ADDR            listen on this address (default all; 127.0.0.1 for a test)\n"
     "  --port N               TCP port of the workstations (default 4646)\n"
-    "  --udp-port N           discovery port (default 4647, at most 32767)\n"
-    "  --client-udp-port N    the workstations' answer port (default 4648, at most 32767)\n"
+    "  --udp-port N           discovery port (default 4647; at most 32767 to be announced)\n"
+    "  --client-udp-port N    the workstations' answer port (default 4648; the same)\n"
     "  --name HOST            answer discovery with this host name (default: bare token)\n"
     "  --accounts FILE        cards, client accounts, refusals and options\n"
     "  --script FILE          commands to run (\"sleep MS\" waits), then stdin\n"
@@ -61,13 +61,14 @@ int main(int argc, char** argv) {
                 std::exit(2);
             }
         };
-        // The constants carry both UDP ports as Integers: a larger one cannot be announced.
+        // The constants carry both UDP ports as Integers: a larger one cannot be announced,
+        // and the workstations refuse the constants that hold it.
         auto udpPort = [&]() {
             const int v = number();
-            if (v < 1 || v > 32767) {
-                std::cerr << "tlvsim: " << a << ": the protocol carries UDP ports 1 to 32767\n";
-                std::exit(2);
-            }
+            if (v > 32767)
+                std::cerr << "tlvsim: " << a << " " << v
+                          << ": the protocol carries UDP ports up to 32767; the workstations will "
+                             "refuse this simulator's constants\n";
             return v;
         };
         if (a == "--bind") {
