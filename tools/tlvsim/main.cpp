@@ -28,7 +28,7 @@ const char* const kUsage =
     "  --plain                one line per change instead of the live line\n"
     "Commands (stdin or script): help, list, lock WS, activate WS, pause WS, unpause WS,\n"
     "close WS, recharge WS MINUTES, message WS TEXT, chat WS TEXT, file WS KIND PATH,\n"
-    "shutdown WS MODE, disable WS [CODE], raw WS NAME [F1|F2...], quit.\n";
+    "shutdown WS MODE, disable WS [CODE], raw WS NAME [F1|F2...], silence SECONDS, quit.\n";
 
 void out(const std::string& s) {
     std::fwrite(s.data(), 1, s.size(), stdout);
