@@ -135,6 +135,11 @@ void ServerLink::wskFindServer_DataArrival() {
 void ServerLink::subConnectToServer() {
     try {
         m_wskCli->close();
+        // A new connection is a new stream: the end of a message the old one cut off never
+        // comes, and must not swallow the first message of the new one.
+        m_buffer.clear();
+        m_lastChunk.clear();
+        m_d.ext.leaveTempFileMode();
         m_wskCli->connect(m_serverName, m_serverPort);
         m_clientStarted = true;
         m_tmrSrvCnxStatus->setEnabled(true);

@@ -1,8 +1,8 @@
 // The server's commands: wskCli's messages cut by the receive side end up here.
+#include "core/cp1252.h"
 #include "core/error.h"
 #include "core/log.h"
 #include "core/settings.h"
-#include "core/cp1252.h"
 #include "link/message.h"
 #include "link/server_link.h"
 #include "link/server_link_internal.h"
@@ -16,6 +16,54 @@ using namespace linkdetail;
 namespace {
 std::vector<std::string> fieldsOf(std::string_view payload) {
     return funSplit(payload, tok::kPayloadToken);
+}
+
+[[noreturn]] void invalidArgument() {
+    throw TlvError(kErrInvalidCall, "Invalid procedure call or argument");
+}
+
+// A length of time or a count: a negative one is no setting at all.
+double funStrToDuration(std::string_view text) {
+    const double d = funStrToDate(text);
+    if (d < 0)
+        invalidArgument();
+    return d;
+}
+int funStrToCount(std::string_view text) {
+    const int v = funStrToInt(text);
+    if (v < 0)
+        invalidArgument();
+    return v;
+}
+int32_t funStrToLongCount(std::string_view text) {
+    const int32_t v = funStrToLong(text);
+    if (v < 0)
+        invalidArgument();
+    return v;
+}
+
+bool hasControl(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
+// A text setting that is stored as it came: a control character (a NUL above all) would cut or
+// garble the stored value.
+const std::string& plainText(const std::string& text) {
+    if (hasControl(text))
+        invalidArgument();
+    return text;
+}
+
+// The payload as it may go into a log line: a peer must not be able to start lines of its own.
+std::string logSafe(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return out;
 }
 } // namespace
 
@@ -73,6 +121,13 @@ const ServerLink::Command ServerLink::kCommands[] = {
     {tok::kServerHeartBeat, &ServerLink::onServerHeartBeat},
 };
 
+std::vector<std::string_view> ServerLink::commandTokens() {
+    std::vector<std::string_view> out;
+    for (const Command& c : kCommands)
+        out.push_back(c.token);
+    return out;
+}
+
 void ServerLink::subProcessServerData(std::string_view text) {
     if (m_d.wksn.disabled())
         return;
@@ -97,9 +152,8 @@ void ServerLink::subProcessServerData(std::string_view text) {
         const auto* te = dynamic_cast<const TlvError*>(&e);
         m_d.log.trace("subProcessServerData: #" + std::to_string(te ? te->number() : 0) + " " +
                       e.what());
-        m_d.log.subWriteLog(
-            "modFunctions.subProcessServerDataError: Context: " + std::string(token) +
-            " Payload: " + std::string(utf8Prefix(payload, 30)));
+        m_d.log.subWriteLog("modFunctions.subProcessServerDataError: Context: " + logSafe(token) +
+                            " Payload: " + logSafe(utf8Prefix(payload, 30)));
     }
 }
 
@@ -166,8 +220,8 @@ void ServerLink::onSessionNOK(std::string_view p, bool&) {
 void ServerLink::onPostPaidMode(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
     const int rechargeBased = funStrToInt(fieldAt(f, 0));
-    const double increment = funStrToDate(fieldAt(f, 1));
-    const double minimum = funStrToDate(fieldAt(f, 2));
+    const double increment = funStrToDuration(fieldAt(f, 1));
+    const double minimum = funStrToDuration(fieldAt(f, 2));
     const int autoOptimise = funStrToInt(fieldAt(f, 3));
     const double extra = funStrToDate(fieldAt(f, 4));
     m_d.session.setPostPaid(rechargeBased, increment, minimum, autoOptimise, extra);
@@ -182,7 +236,7 @@ void ServerLink::onDefaultRecharges(std::string_view p, bool&) {
     const size_t last = f.size() - 1;
     std::vector<std::pair<double, float>> table(last / 2 + 1);
     for (size_t i = 0; i < table.size(); ++i) {
-        table[i].first = funStrToDate(f[2 * i]);
+        table[i].first = funStrToDuration(f[2 * i]);
         if (2 * i + 1 <= last)
             table[i].second = funStrToSng(f[2 * i + 1]);
     }
@@ -449,6 +503,9 @@ void ServerLink::onSessBatchStyle(std::string_view p, bool&) {
 
 void ServerLink::onWksnDefaultState(std::string_view p, bool&) {
     const int v = funStrToInt(p);
+    // Every reset enters this state: anything but a lock-screen state would leave the PC open.
+    if (v != 2 && v != 3)
+        invalidArgument();
     m_d.settings.defaultState = v;
     m_d.store.saveGeneralText("Default State", std::to_string(v));
 }
@@ -471,6 +528,10 @@ void ServerLink::onDefaultLanguage(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
     const std::string suffix = fieldAt(f, 0);
     const int charset = funStrToInt(fieldAt(f, 1));
+    // The suffix becomes part of file names (packs, message files in the data folder).
+    if (hasControl(suffix) || suffix.find_first_of("/\\") != std::string::npos ||
+        suffix.find("..") != std::string::npos)
+        invalidArgument();
     m_d.wksn.subSetDefaultLanguage(suffix, charset);
     m_d.forms.subLocalizeInterface();
 }
@@ -502,29 +563,31 @@ void ServerLink::onEmptySerialzdUsr(std::string_view, bool&) {
 
 void ServerLink::onTalvorConstants(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
-    ConstWksn& c = m_d.constants;
-    // Replaced one by one: a short payload leaves the first ones replaced and saves nothing.
-    c.cnxBroardcastAdr = fieldAt(f, 0);
-    c.cnxMinSizeTmpFileStore = funStrToLong(fieldAt(f, 1));
-    c.cnxUdpPortServer = funStrToInt(fieldAt(f, 2));
-    c.cnxUdpPortWksn = funStrToInt(fieldAt(f, 3));
-    c.genAdminLogon = fieldAt(f, 4);
-    c.genCurrencySymb = fieldAt(f, 5);
+    // Read whole before anything changes: a bad field leaves the record as it was, never half
+    // of one server's constants mixed with the old ones.
+    ConstWksn c = m_d.constants;
+    c.cnxBroardcastAdr = plainText(fieldAt(f, 0));
+    c.cnxMinSizeTmpFileStore = funStrToLongCount(fieldAt(f, 1));
+    c.cnxUdpPortServer = funStrToCount(fieldAt(f, 2));
+    c.cnxUdpPortWksn = funStrToCount(fieldAt(f, 3));
+    c.genAdminLogon = plainText(fieldAt(f, 4));
+    c.genCurrencySymb = plainText(fieldAt(f, 5));
     c.genScrCapCompressRatio = funStrToInt(fieldAt(f, 6));
-    c.wksnActivateDelayTime = funStrToDate(fieldAt(f, 7));
+    c.wksnActivateDelayTime = funStrToDuration(fieldAt(f, 7));
     c.wksnCheckSamePcAsServer = funStrToInt(fieldAt(f, 8));
-    c.wksnCnxBootDelay = funStrToLong(fieldAt(f, 9));
-    c.wksnCnxMinDelay = funStrToLong(fieldAt(f, 10));
+    c.wksnCnxBootDelay = funStrToLongCount(fieldAt(f, 9));
+    c.wksnCnxMinDelay = funStrToLongCount(fieldAt(f, 10));
     c.wksnDisableSessCloseButton = funStrToInt(fieldAt(f, 11));
-    c.wksnHeartBeatCheck = funStrToInt(fieldAt(f, 12));
+    c.wksnHeartBeatCheck = funStrToCount(fieldAt(f, 12));
     c.wksnHideAllStatusWin = funStrToInt(fieldAt(f, 13));
-    c.wksnMaxNumUseAtempts = funStrToInt(fieldAt(f, 14));
+    c.wksnMaxNumUseAtempts = funStrToCount(fieldAt(f, 14));
     c.wksnMuteVolWhenBlocked = funStrToInt(fieldAt(f, 15));
     c.wksnRebootOnSessionEnd = funStrToInt(fieldAt(f, 16));
-    c.wksnRegistryFlushInterval = funStrToInt(fieldAt(f, 17));
-    c.wksnSessionExpiryTime = funStrToDate(fieldAt(f, 18));
-    c.wksnShutdownDelay = funStrToInt(fieldAt(f, 19));
-    c.wksnStartDelay = funStrToLong(fieldAt(f, 20));
+    c.wksnRegistryFlushInterval = funStrToCount(fieldAt(f, 17));
+    c.wksnSessionExpiryTime = funStrToDuration(fieldAt(f, 18));
+    c.wksnShutdownDelay = funStrToCount(fieldAt(f, 19));
+    c.wksnStartDelay = funStrToLongCount(fieldAt(f, 20));
+    m_d.constants = c;
     m_d.store.subSetConstWksn(c);
     m_d.session.constantsChanged();
     m_hideAllStatusWin = c.wksnHideAllStatusWin == 1;

@@ -17,6 +17,11 @@ bool LinkExtensions::tempFileData(std::string_view data, std::string_view lastCh
     return m_files && m_files->tempFileData(data, lastChunk, rest, synthetic);
 }
 
+void LinkExtensions::leaveTempFileMode() {
+    if (m_files)
+        m_files->leaveTempFileMode();
+}
+
 void LinkExtensions::subProcessReceivedFile(int kind, const std::string& content) {
     if (m_files)
         m_files->subProcessReceivedFile(kind, content);

@@ -101,6 +101,17 @@ bool FileTransfer::beginSpill(std::string_view buffered) {
     return true;
 }
 
+void FileTransfer::leaveTempFileMode() {
+    if (!m_mode)
+        return;
+    m_file.close();
+    m_mode = false;
+    m_header.clear();
+    m_written = 0;
+    std::error_code ec;
+    fs::remove(tempPath(), ec);
+}
+
 bool FileTransfer::tempFileData(std::string_view data, std::string_view lastChunk,
                                 std::string& rest, std::string& synthetic) {
     if (!m_mode)

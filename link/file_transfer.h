@@ -46,6 +46,8 @@ public:
     // One read while the mode is on; true when the end token arrived.
     bool tempFileData(std::string_view data, std::string_view lastChunk, std::string& rest,
                       std::string& synthetic);
+    // Drops an unfinished spill (its connection is gone) and removes the file.
+    void leaveTempFileMode();
     // content: the file's bytes, or the FileTemp token when they are in the temporary file.
     void subProcessReceivedFile(int kind, const std::string& content);
 

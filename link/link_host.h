@@ -182,6 +182,8 @@ public:
                               std::string& /*rest*/, std::string& /*synthetic*/) {
         return false;
     }
+    // A new connection: what the old one left unfinished in the file is dropped.
+    virtual void leaveTempFileMode() {}
     virtual void subProcessReceivedFile(int /*kind*/, const std::string& /*content*/) {}
     virtual void subSerializeUser() {}
     virtual void subInitSerializedUser() {}

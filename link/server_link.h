@@ -74,6 +74,8 @@ public:
     void wskCli_DataArrival();
     // Processes every whole message in text (UTF-8).
     void subProcessServerData(std::string_view text);
+    // The tokens the dispatcher knows, in the order they are compared.
+    static std::vector<std::string_view> commandTokens();
 
     void subInitServer();
     void subUpdateServer();

@@ -137,10 +137,16 @@ void SessionSnapshot::subInitSerializedUser() {
                 if (f.size() > 1 && field(1) == "1" && !same) {
                     // Everything is read before anything changes: a damaged snapshot restores
                     // nothing rather than half a session.
+                    // A negative counter is no time the session ever ran.
+                    const auto counter = [&](size_t i) {
+                        const double d = funStrToDate(field(i));
+                        if (d < 0)
+                            throw TlvError(kErrInvalidCall, "Invalid procedure call or argument");
+                        return d;
+                    };
                     std::optional<ResumedCounters> c;
                     try {
-                        c = ResumedCounters{funStrToDate(field(2)), funStrToDate(field(3)),
-                                            funStrToDate(field(4)), funStrToDate(field(5)),
+                        c = ResumedCounters{counter(2), counter(3), counter(4), counter(5),
                                             field(7).empty() ? 0.0f : funStrToSng(field(7))};
                     } catch (const TlvError& e) {
                         m_d.log.subLogError("modFunctions.subInitSerializedUserError", e);

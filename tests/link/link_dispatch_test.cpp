@@ -115,13 +115,13 @@ TEST(Dispatch, InboundCommandTable) {
          [](LinkRig& r) {
              EXPECT_EQ(r.session.numbers, (std::vector<double>{50, 0.25, 0.75}));
          }},
-        {"twenty constants: replaced up to the gap, nothing saved",
+        {"twenty constants: nothing replaced, nothing saved",
          msg(tok::kTalvorConstants, constants(20)), 2,
          [](LinkRig& r) {
-             EXPECT_EQ(r.constants.cnxBroardcastAdr, "10.0.0.255");
-             EXPECT_EQ(r.constants.wksnHeartBeatCheck, 45);
-             EXPECT_EQ(r.constants.wksnShutdownDelay, 9);
-             EXPECT_EQ(r.constants.wksnStartDelay, 30);
+             EXPECT_EQ(r.constants.cnxBroardcastAdr, ConstWksn{}.cnxBroardcastAdr);
+             EXPECT_EQ(r.constants.wksnHeartBeatCheck, ConstWksn{}.wksnHeartBeatCheck);
+             EXPECT_EQ(r.constants.wksnShutdownDelay, ConstWksn{}.wksnShutdownDelay);
+             EXPECT_EQ(r.constants.wksnStartDelay, ConstWksn{}.wksnStartDelay);
              EXPECT_EQ(r.store.constantsSaved, 0);
              EXPECT_FALSE(has(r.forms.calls, "subSetCloseButtons"));
              EXPECT_NE(r.logText().find("Context: %$&#TalvorConstants# Payload: 10.0.0.255"),

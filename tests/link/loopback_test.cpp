@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <regex>
 
@@ -46,7 +47,8 @@ struct LoopRig {
         std::mt19937 rng(rd());
         address = "127." + std::to_string(20 + rng() % 200) + "." + std::to_string(rng() % 250) +
                   "." + std::to_string(2 + rng() % 250);
-        udpPort = 20000 + static_cast<int>(rng() % 20000) * 2;
+        // The constants carry the UDP ports as Integers: at most 32767.
+        udpPort = 20000 + static_cast<int>(rng() % 6000) * 2;
         layout = RuntimeLayout::fromEnvironment({{"TLVCLI_ROOT", root.path()}}, root.path());
         client = std::make_unique<Client>(ClientPorts{
             clock, scheduler, machine, user, fake.systemInfo, layout, fake.lockdown, fake.mute,
@@ -86,6 +88,11 @@ struct LoopRig {
         }
         return true;
     }
+    std::string logText() const {
+        const std::string path = joinPath(layout.dataFolder, "tlvcli.log");
+        std::error_code ec;
+        return std::filesystem::exists(path, ec) ? readFile(path) : std::string();
+    }
     long reports() {
         const size_t before = simOut.size();
         command("stats");
@@ -109,6 +116,7 @@ TEST(Loopback, ClientAndSimulatorRunACardSession) {
     c.cnxBroardcastAdr = r.address;
     c.cnxUdpPortServer = r.udpPort;
     c.cnxUdpPortWksn = r.udpPort + 1;
+    c.wksnShutdownDelay = 99; // the simulator's constants say 5
     ServerLink& link = r.link->link();
 
     ASSERT_TRUE(LoopRig::waitFor([&] { return link.serverInitialised(); }, 15000)) << r.simOut;
@@ -118,7 +126,10 @@ TEST(Loopback, ClientAndSimulatorRunACardSession) {
         [&] { return r.simOut.find("identified name=") != std::string::npos; }, 3000));
     EXPECT_NE(r.simOut.find("version=1.9.300"), std::string::npos);
     // The pushed constants kept the client on the simulator.
+    ASSERT_TRUE(LoopRig::waitFor([&] { return c.wksnShutdownDelay == 5; }, 3000))
+        << r.logText();
     EXPECT_EQ(c.cnxBroardcastAdr, r.address);
+    EXPECT_EQ(c.cnxUdpPortWksn, r.udpPort + 1);
 
     link.subStartConnexion(kSessionCard, kStateConnected, "1234", "");
     ASSERT_TRUE(LoopRig::waitFor([&] { return r.client->state() == kStateConnected; }, 5000))
@@ -152,6 +163,8 @@ TEST(Loopback, ClientAndSimulatorRunACardSession) {
     ASSERT_TRUE(LoopRig::waitFor([&] { return !r.forms.boxes.empty(); }, 3000));
     EXPECT_EQ(link.refusalCode(), 4);
     r.client->funShutdownApplication(false);
+    // Everything the simulator sent was valid: not one message may have been rejected.
+    EXPECT_EQ(r.logText().find("subProcessServerDataError"), std::string::npos) << r.logText();
 }
 
 } // namespace

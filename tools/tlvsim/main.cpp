@@ -18,8 +18,8 @@ const char* const kUsage =
     "usage: tlvsim [options]\n"
     "  --bind ADDR            listen on this address (default all; 127.0.0.1 for a test)\n"
     "  --port N               TCP port of the workstations (default 4646)\n"
-    "  --udp-port N           discovery port (default 4647)\n"
-    "  --client-udp-port N    the workstations' answer port (default 4648)\n"
+    "  --udp-port N           discovery port (default 4647; at most 32767 to be announced)\n"
+    "  --client-udp-port N    the workstations' answer port (default 4648; the same)\n"
     "  --name HOST            answer discovery with this host name (default: bare token)\n"
     "  --accounts FILE        cards, client accounts, refusals and options\n"
     "  --script FILE          commands to run (\"sleep MS\" waits), then stdin\n"
@@ -31,7 +31,7 @@ const char* const kUsage =
     "  --session-ids FIRST    send a SessionID with every accepted session, from FIRST on\n"
     "Commands (stdin or script): help, list, lock WS, activate WS, pause WS, unpause WS,\n"
     "close WS, recharge WS MINUTES, message WS TEXT, chat WS TEXT, file WS KIND PATH,\n"
-    "shutdown WS MODE, disable WS [CODE], raw WS NAME [F1|F2...], quit.\n";
+    "shutdown WS MODE, disable WS [CODE], raw WS NAME [F1|F2...], silence SECONDS, quit.\n";
 
 void out(const std::string& s) {
     std::fwrite(s.data(), 1, s.size(), stdout);
@@ -64,6 +64,16 @@ int main(int argc, char** argv) {
                 std::exit(2);
             }
         };
+        // The constants carry both UDP ports as Integers: a larger one cannot be announced,
+        // and the workstations refuse the constants that hold it.
+        auto udpPort = [&]() {
+            const int v = number();
+            if (v > 32767)
+                std::cerr << "tlvsim: " << a << " " << v
+                          << ": the protocol carries UDP ports up to 32767; the workstations will "
+                             "refuse this simulator's constants\n";
+            return v;
+        };
         if (a == "--bind") {
             const std::string v = value();
             if (!cfg.bind.setAddress(QString::fromStdString(v))) {
@@ -73,9 +83,9 @@ int main(int argc, char** argv) {
         } else if (a == "--port")
             cfg.tcpPort = number();
         else if (a == "--udp-port")
-            cfg.udpPort = number();
+            cfg.udpPort = udpPort();
         else if (a == "--client-udp-port")
-            cfg.clientUdpPort = number();
+            cfg.clientUdpPort = udpPort();
         else if (a == "--name")
             cfg.answerName = value();
         else if (a == "--accounts")

@@ -454,8 +454,23 @@ bool SimServer::command(const std::string& line) {
         print("commands: list | stats | lock|activate|pause|pause-lock|pause-follow|unpause|"
               "resume|close|free WS | recharge WS MINUTES [YYYY-MM-DD] | message|chat WS TEXT | "
               "file WS KIND PATH | shutdown WS MODE | disable WS [CODE [VERSION]] | "
-              "open WS TYPE ID [PASSWORD] | raw WS NAME [FIELD|FIELD...] | quit  (WS: number, "
-              "name or all)");
+              "open WS TYPE ID [PASSWORD] | raw WS NAME [FIELD|FIELD...] | silence SECONDS | "
+              "quit  (WS: number, name or all)");
+        return true;
+    }
+    if (cmd == "silence") {
+        // No heartbeat for a while: workstations whose heartbeat check is shorter drop the
+        // connection and find the server again.
+        int seconds = 0;
+        in >> seconds;
+        if (seconds <= 0 || m_cfg.heartbeatSeconds <= 0) {
+            print("silence SECONDS (needs --heartbeat)");
+            return true;
+        }
+        m_heartbeat.stop();
+        QTimer::singleShot(seconds * 1000, this,
+                           [this] { m_heartbeat.start(m_cfg.heartbeatSeconds * 1000); });
+        print("silence " + std::to_string(seconds) + " s");
         return true;
     }
     if (cmd == "list" || cmd == "stats") {
