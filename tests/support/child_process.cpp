@@ -21,7 +21,8 @@ SandboxProcesses::SandboxProcesses(std::string root) : m_root(std::move(root)) {
     std::mt19937 rng(rd());
     m_address = "127." + std::to_string(20 + rng() % 200) + "." + std::to_string(rng() % 250) +
                 "." + std::to_string(2 + rng() % 250);
-    m_udpPort = 20000 + static_cast<int>(rng() % 20000) * 2;
+    // TalvorConstants carries the UDP ports as Integers: at most 32767.
+    m_udpPort = 20000 + static_cast<int>(rng() % 6000) * 2;
 }
 
 SandboxProcesses::~SandboxProcesses() {
