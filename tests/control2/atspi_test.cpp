@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 namespace tlv {
@@ -41,6 +42,11 @@ TEST(AtspiAccessibility, AddressFieldReadAndSetThroughTheTree) {
     appEnv.push_back("QT_QPA_PLATFORM=xcb");
     appEnv.push_back("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1");
     appEnv.push_back("QT_ACCESSIBILITY=1");
+    // Under the sanitizer run: libxkbcommon-x11 copies counted names out of an xcb reply with
+    // strndup, which strict string checks take for a read past the reply's end. The browser
+    // is only a stand-in, so its Qt start-up gets the ordinary checks; later options win.
+    if (const char* asan = std::getenv("ASAN_OPTIONS"))
+        appEnv.push_back(std::string("ASAN_OPTIONS=") + asan + ":strict_string_checks=0");
     const std::string title = "News - Mozilla Firefox";
     test::ProcessTree browser({test::besideTest("a11y_test_browser"), title,
                                "https://news.example/today", tmp.file("navigated")},

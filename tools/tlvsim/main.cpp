@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     }
 
     // Script lines first (with their waits), then whatever is typed.
-    auto lines = std::make_shared<std::vector<std::string>>();
+    std::vector<std::string> lines;
     if (!scriptPath.empty()) {
         std::ifstream f(scriptPath);
         if (!f) {
@@ -138,15 +138,17 @@ int main(int argc, char** argv) {
             return 2;
         }
         for (std::string l; std::getline(f, l);)
-            lines->push_back(l);
+            lines.push_back(l);
     }
-    auto next = std::make_shared<std::function<void(size_t)>>();
-    *next = [&server, lines, next](size_t i) {
-        for (; i < lines->size(); ++i) {
-            const std::string& l = (*lines)[i];
+    // Held by main, not by the closure itself (a closure owning itself is never freed); the
+    // timers end with the event loop, before main's locals go.
+    std::function<void(size_t)> next;
+    next = [&server, &lines, &next](size_t i) {
+        for (; i < lines.size(); ++i) {
+            const std::string& l = lines[i];
             if (l.rfind("sleep ", 0) == 0) {
                 const int ms = std::atoi(l.c_str() + 6);
-                QTimer::singleShot(ms, [next, i] { (*next)(i + 1); });
+                QTimer::singleShot(ms, [&next, i] { next(i + 1); });
                 return;
             }
             if (!server.command(l)) {
@@ -155,7 +157,7 @@ int main(int argc, char** argv) {
             }
         }
     };
-    QTimer::singleShot(0, [next] { (*next)(0); });
+    QTimer::singleShot(0, [&next] { next(0); });
 
     // Lines appended to the follow file run as if typed (a test drives the server this way).
     QTimer follow;
