@@ -3,11 +3,7 @@
 // Input: a control byte (bit 0: stand-alone workstation, the value in the machine hive; bit 1:
 // a self-service session ran in this program already, so the IDs may match), then the value.
 #include "core/session_clock.h"
-#include "link/client_extensions.h"
-#include "link/client_link.h"
-#include "link/extensions.h"
-#include "tests/link/fake_host.h"
-#include "tests/spine/client_rig.h"
+#include "tests/link/linked_client_rig.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,29 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const uint8_t control = data[0];
     const std::string value(reinterpret_cast<const char*>(data + 1), size - 1);
-    test::ClientRig c;
-    FakeSocketFactory sockets;
-    test::FakeLinkForms forms;
-    LinkExtensions ext;
-    ClientLink link(c.c(), sockets, forms, ext);
-    ClientExtensions extensions(c.c(), link.link(), forms, ext);
-    c.start();
+    test::LinkedClientRig rig;
+    test::ClientRig& c = rig.c;
     const bool standalone = control & 1;
     c.c().settings().standaloneWorkstation = standalone;
     if (control & 2)
-        link.link().setSessionId(17);
+        rig.server().setSessionId(17);
     MemoryHive& hive = standalone ? c.machine : c.user;
     hive.set(kGeneral, "Serialized User", RegValue::sz(value));
 
     // Discovery and connection: the identification block, then the snapshot is read.
-    c.scheduler.advance(3000);
-    if (sockets.udp.empty())
+    if (!rig.connect())
         return 0;
-    sockets.udp.back()->deliver(utf8ToCp1252(tok::kServerAnswer), "192.168.1.10");
-    if (sockets.tcp.empty())
-        return 0;
-    sockets.tcp.back()->accept();
-    c.scheduler.advance(500);
 
     // Read once and cleared: 200 spaces afterwards, whatever it held; a restored self-service
     // session writes its own snapshot again on the next tick.

@@ -1,34 +1,12 @@
 // The snapshot and the file transfer plugged into the real client object and its link.
-#include "link/client_extensions.h"
-#include "link/client_link.h"
-#include "tests/link/fake_host.h"
-#include "tests/spine/client_rig.h"
+#include "tests/link/linked_client_rig.h"
 
 #include <gtest/gtest.h>
 
 namespace tlv::test {
 namespace {
 
-struct Rig {
-    ClientRig c;
-    FakeSocketFactory sockets;
-    FakeLinkForms forms;
-    LinkExtensions ext;
-    std::unique_ptr<ClientLink> link;
-    std::unique_ptr<ClientExtensions> extensions;
-
-    Rig() {
-        link = std::make_unique<ClientLink>(c.c(), sockets, forms, ext);
-        extensions = std::make_unique<ClientExtensions>(c.c(), link->link(), forms, ext);
-        c.start();
-    }
-    FakeTcpSocket& tcp() { return *sockets.tcp.back(); }
-    void connect() {
-        c.scheduler.advance(3000);
-        sockets.udp.back()->deliver(utf8ToCp1252(tok::kServerAnswer), "192.168.1.10");
-        tcp().accept();
-        c.scheduler.advance(500);
-    }
+struct Rig : LinkedClientRig {
     std::optional<RegValue> machine(const std::string& section, const std::string& name) {
         return c.machine.get(SettingsStore::keyPath(kSettingsAppName, section), name);
     }

@@ -4,12 +4,8 @@
 // reporting. The list of commands comes from the dispatcher itself.
 #include "core/cp1252.h"
 #include "core/session_clock.h"
-#include "link/client_extensions.h"
-#include "link/client_link.h"
-#include "link/extensions.h"
 #include "link/file_transfer.h"
-#include "tests/link/fake_host.h"
-#include "tests/spine/client_rig.h"
+#include "tests/link/linked_client_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -330,22 +326,9 @@ const char* const kGeneral = "Software\\Talvor Client\\General";
 
 // The real client with the link, the snapshot and the file transfer, connected to a server, a
 // stored snapshot in the user's hive.
-struct Rig {
-    ClientRig c;
-    FakeSocketFactory sockets;
-    FakeLinkForms forms;
-    LinkExtensions ext;
-    std::unique_ptr<ClientLink> link;
-    std::unique_ptr<ClientExtensions> extensions;
-
+struct Rig : LinkedClientRig {
     explicit Rig(Before before) {
-        link = std::make_unique<ClientLink>(c.c(), sockets, forms, ext);
-        extensions = std::make_unique<ClientExtensions>(c.c(), link->link(), forms, ext);
-        c.start();
-        c.scheduler.advance(3000);
-        udp().deliver(utf8ToCp1252(tok::kServerAnswer), "192.168.1.10");
-        tcp().accept();
-        c.scheduler.advance(500);
+        connect();
         if (before == Before::Session) {
             c.openSession(kSessionCard, kStateConnected);
             server().setUserId("1234");
@@ -355,9 +338,6 @@ struct Rig {
         c.user.set(kGeneral, "Serialized User", RegValue::sz(kSnapshot));
         tcp().takeSent();
     }
-    ServerLink& server() { return link->link(); }
-    FakeTcpSocket& tcp() { return *sockets.tcp.back(); }
-    FakeUdpSocket& udp() { return *sockets.udp.back(); }
 };
 
 size_t count(const std::string& text, std::string_view what) {
