@@ -3,6 +3,7 @@
 #include "core/error.h"
 #include "core/log.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tlv {
@@ -75,7 +76,8 @@ float Tariffs::funBalanceDueTimeBased(int64_t T, int64_t& nextMs, const RateCont
     return trapped(m_log, "modFunctions.funBalanceDueTimeBasedError", [&]() -> float {
         checkTable();
         const auto& tab = m_data.table;
-        const int64_t inc = m_data.billingIncrementMs;
+        // Without an increment the time is billed as it runs, to the millisecond.
+        const int64_t inc = std::max<int64_t>(1, m_data.billingIncrementMs);
         const int64_t minimum = m_data.minimumBillingMs;
         if (T < 0)
             T = 0;
@@ -99,8 +101,7 @@ float Tariffs::funBalanceDueTimeBased(int64_t T, int64_t& nextMs, const RateCont
         if (i == tab.size())
             i = tab.size() - 1;
         if (rest != 0) {
-            amount += static_cast<double>(ceilDiv(rest, inc <= 0 ? 1 : inc)) *
-                      incrementPrice(tab[i], inc);
+            amount += static_cast<double>(ceilDiv(rest, inc)) * incrementPrice(tab[i], inc);
             rest %= inc;
             nextMs = adjustToRate(inc - rest, rc);
         }
@@ -114,7 +115,8 @@ float Tariffs::funBalanceDueRechargeBasedSimple(int64_t T, int64_t& nextMs,
         checkTable();
         const auto& tab = m_data.table;
         const TariffRow& last = tab.back();
-        const int64_t inc = m_data.billingIncrementMs;
+        // Without an increment the time is billed as it runs, to the millisecond.
+        const int64_t inc = std::max<int64_t>(1, m_data.billingIncrementMs);
         if (T < 0)
             T = 0;
         if (T < last.durationMs) {
@@ -128,8 +130,7 @@ float Tariffs::funBalanceDueRechargeBasedSimple(int64_t T, int64_t& nextMs,
         double amount = last.price;
         int64_t over = T - last.durationMs;
         if (over > 0) {
-            amount +=
-                static_cast<double>(ceilDiv(over, inc <= 0 ? 1 : inc)) * incrementPrice(last, inc);
+            amount += static_cast<double>(ceilDiv(over, inc)) * incrementPrice(last, inc);
             over %= inc;
             nextMs = adjustToRate(inc - over, rc);
         }

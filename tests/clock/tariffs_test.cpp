@@ -73,7 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
         BalanceCase{"AutoOptimExactCombination", 1, 1, kRecharges, 15 * kMin, 0, 90 * kMin, 2.50f,
                     -1},
         BalanceCase{"AutoOptimBuysOneMoreLarger", 1, 1, kRecharges, 15 * kMin, 0, 100 * kMin, 3.00f,
-                    -1}),
+                    -1},
+        // No increment: the time is billed as it runs (it was free, with an error every tick).
+        BalanceCase{"TimeBasedWithoutIncrement", 0, 0, kPeriods, 0, 15 * kMin, 45 * kMin, 1.40f, 1},
+        BalanceCase{"SimpleWithoutIncrement", 1, 0, kRecharges, 0, 0, 70 * kMin, 1.75f, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TariffFixture, WireDurationsBillExactly) {
@@ -127,9 +130,6 @@ TEST_F(TariffFixture, BadTablesAreTrappedAndBillNothing) {
         {"modFunctions.funBalanceDueRechargeBasedSimpleError: #9", 1, 0, {}, 15 * kMin, kMin, 9},
         {"modFunctions.funBalanceDueRechargeBasedAutoOptimError: #9", 1, 1, {}, 0, kMin, 9},
         {"modFunctions.funBalanceDueTimeBasedError: #11", 0, 0, {{0, 1.0f}}, 15 * kMin, kMin, 11},
-        {"modFunctions.funBalanceDueTimeBasedError: #11", 0, 0, kPeriods, 0, 45 * kMin, 11},
-        {"modFunctions.funBalanceDueRechargeBasedSimpleError: #11", 1, 0, kRecharges, 0, 70 * kMin,
-         11},
         {"modFunctions.funBalanceDueRechargeBasedAutoOptimError: #11",
          1,
          1,
