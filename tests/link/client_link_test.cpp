@@ -1,6 +1,5 @@
 // The link plugged into the real client object, on fake sockets in virtual time.
 #include "link/client_link.h"
-#include "link/client_link_forms.h"
 #include "tests/link/fake_host.h"
 #include "tests/spine/client_rig.h"
 
@@ -79,27 +78,6 @@ TEST(ClientLink, OldServerDisablesTheClient) {
     r.deliver(funBuildMessage(tok::kAppVersion, "1009299") + funBuildMessage(tok::kLockWksn));
     EXPECT_TRUE(r.c.c().disabled());
     EXPECT_NE(r.c.c().state(), kStateBlocked);
-}
-
-TEST(ClientLinkForms, MessageBoxesGoToTheClientsHook) {
-    ClientRig c;
-    FakeSocketFactory sockets;
-    ClientLinkForms forms(c.c());
-    FakeExtensions ext;
-    ClientLink link(c.c(), sockets, forms, ext);
-    std::vector<std::pair<std::string, MsgAction>> shown;
-    c.c().hooks().subShowMsgBox = [&](const std::string& t, bool, bool, MsgAction a) {
-        shown.emplace_back(t, a);
-    };
-    c.start();
-    c.c().setState(kStateConnected);
-    link.link().subProcessServerData(funBuildMessage(tok::kMessageSend, "Closing at 22:00") +
-                                     funBuildMessage(tok::kNotifyNoInetCnx));
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].first, "Closing at 22:00");
-    EXPECT_EQ(shown[1].second, MsgAction::PauseSession);
-    link.link().subProcessServerData(funBuildMessage(tok::kChatMessage, "hi"));
-    EXPECT_EQ(forms.chatHistory().substr(forms.chatHistory().size() - 2), "hi");
 }
 
 } // namespace

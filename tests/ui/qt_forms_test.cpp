@@ -1,4 +1,8 @@
 #include "core/client.h"
+#include "link/client_link.h"
+#include "link/extensions.h"
+#include "link/message.h"
+#include "platform/fake/fake_sockets.h"
 #include "platform/fake/memory_hive.h"
 #include "platform/fake/recording_ports.h"
 #include "platform/fake/virtual_time.h"
@@ -116,6 +120,38 @@ TEST_F(QtFormsClient, ClientMessagesUseTheProgramsOwnBox) {
     EXPECT_EQ(forms->messageBoxes()->box()->ui().lblText->text(), "Your coffee is ready.");
     forms->messageBoxes()->box()->ui().cmdOK->click();
     EXPECT_FALSE(client->msgBoxShown());
+}
+
+// The server's messages, its offer to pause and its chat lines reach the forms through the link.
+TEST_F(QtFormsClient, TheServersMessagesReachTheProgramsOwnBoxAndTheChat) {
+    FakeSocketFactory sockets;
+    LinkExtensions ext;
+    ClientLink link(*client, sockets, *forms, ext);
+    start();
+    client->setSessionType(kSessionCard);
+    client->setPreviousState(client->state());
+    client->setState(kStateConnected);
+    client->sessionClock().onSessionOK(1.0, 60000.0, 0);
+    client->funStartSession();
+
+    link.link().subProcessServerData(funBuildMessage(tok::kMessageSend, "Closing at 22:00"));
+    ASSERT_TRUE(forms->messageBoxes()->loaded());
+    auto& box = forms->messageBoxes()->box()->ui();
+    EXPECT_EQ(box.lblText->text(), "Closing at 22:00");
+    box.cmdOK->click();
+    EXPECT_FALSE(client->msgBoxShown());
+
+    // No internet: a yes/no box whose yes pauses the session.
+    link.link().subProcessServerData(funBuildMessage(tok::kNotifyNoInetCnx));
+    ASSERT_TRUE(forms->messageBoxes()->loaded());
+    auto& offer = forms->messageBoxes()->box()->ui();
+    EXPECT_TRUE(offer.cmdYes->isVisible());
+    offer.cmdYes->click();
+    EXPECT_EQ(client->state(), kStatePaused);
+
+    link.link().subProcessServerData(funBuildMessage(tok::kChatMessage, "hi"));
+    EXPECT_TRUE(
+        forms->statusWindows()->status().ui().txtWksnChatHist->toPlainText().endsWith("hi"));
 }
 
 TEST_F(QtFormsClient, SessionStartPreparesAndShowsTheStatusWindow) {
