@@ -225,7 +225,7 @@ void frmBlock::resetLoginPanel(int defaultUsage, bool connectedMode) {
 void frmBlock::setMessageFile(const std::string& path) {
     m_messageFile = path;
     rtf::RenderOptions opts;
-    opts.background = QColor(22, 33, 52);
+    opts.background = panelColour();
     opts.defaultText = QColor(232, 237, 243);
     opts.scale = m_scale;
     QTextDocument* doc = m_ui->rtbMessage->document();

@@ -3,6 +3,7 @@
 #include "core/localization.h"
 #include "ui/form_text.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QWidget>
 
@@ -72,6 +73,9 @@ public:
     void resetLoginPanel(int defaultUsage, bool connectedMode);
     void setMessageFile(const std::string& path);
     void setLogo(const QPixmap& logo);
+    // The panel's colour: the message documents and a logo's transparent parts are drawn
+    // over it.
+    static QColor panelColour() { return QColor(22, 33, 52); }
     void setFollowedScreen(const QPixmap& screen);
     void setHideCardNumber(bool hide);
     void setWorkstationName(const std::string& name);

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/scheduler.h"
 #include "ui/default_docs.h"
+#include "ui/load_img.h"
 #include "ui_frmBlock.h"
 #include "ui_frmMain.h"
 #include "ui_frmMicroStatus.h"
@@ -14,7 +15,6 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -41,16 +41,13 @@ constexpr int kResSearching = 10310;
 
 // Logos in any format Qt reads; the PNG decoder of the workstation control replaces this for
 // PNG files when it lands.
-QPixmap loadLogo(const std::string& path) {
+// Our own PNG reader (blended over the panel) or Qt's for other formats; a failure is logged
+// and the lock screen shows no logo.
+QPixmap loadLogo(const std::string& path, Logger& log) {
     if (path.empty())
         return {};
-    QImageReader reader(QString::fromStdString(path));
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    // Bounded: a logo larger than 8192 x 8192 is not decoded.
-    if (size.isValid() && (size.width() > 8192 || size.height() > 8192))
-        return {};
-    return QPixmap::fromImage(reader.read());
+    return QPixmap::fromImage(
+        funLoadImg(QString::fromStdString(path), log, frmBlock::panelColour()));
 }
 
 } // namespace
@@ -284,7 +281,7 @@ void QtForms::showBlockScreen(const BlockScreenView& v) {
     }
     b.setHideCardNumber(v.hideCardNumber);
     b.setSandbox(v.sandbox || m_layout.sandbox);
-    b.setLogo(loadLogo(v.logoPath));
+    b.setLogo(loadLogo(v.logoPath, m_client->log()));
     if (v.controls == BlockControls::NoMoreCredit)
         b.ui().cmdReCnx->setEnabled(v.rechargeEnabled);
     if (v.startCloseCountdown)

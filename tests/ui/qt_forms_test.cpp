@@ -81,6 +81,20 @@ TEST_F(QtFormsClient, StartShowsTheLoginScreenWithTheDefaultDocument) {
     EXPECT_EQ(requests[0], "2 6 123456 ");
 }
 
+TEST_F(QtFormsClient, TheLogoGoesThroughTheClientsOwnReader) {
+    start();
+    auto& u = forms->block()->ui();
+    const std::string logPath = toNativePath(client->log().logPath());
+    // The shipped logo is one our reader shows.
+    EXPECT_EQ(test::readFile(logPath).find("funLoadImgError"), std::string::npos);
+    // A logo our PNG reader refuses is logged as such; the lock screen shows its own picture.
+    test::writeFile(layout.dataFolder + "/logo.png", "\x89PNG\r\n\x1a\nnot a png");
+    client->subShowBlockScreen();
+    const std::string log = test::readFile(logPath);
+    EXPECT_NE(log.find("modGlobalFunctions.funLoadImgError"), std::string::npos) << log;
+    EXPECT_FALSE(u.picLogo->pixmap().isNull());
+}
+
 TEST_F(QtFormsClient, TheLinkReachesControlsByName) {
     start();
     auto& u = forms->block()->ui();

@@ -2,12 +2,14 @@
 // screen into PNG files (1366x768 unless a size is given).
 #include "core/format.h"
 #include "core/localization.h"
+#include "core/log.h"
 #include "core/string_table.h"
 #include "platform/fake/virtual_time.h"
 #include "ui/default_docs.h"
 #include "ui/frmBlock.h"
 #include "ui/frmMain.h"
 #include "ui/frmMsgBox.h"
+#include "ui/load_img.h"
 #include "ui/status_windows.h"
 #include "ui_frmBlock.h"
 #include "ui_frmMain.h"
@@ -176,7 +178,10 @@ int run(const QString& outDir, QSize screen) {
     const std::string docsPath = docs.path().toStdString();
     installDefaultDocuments(docsPath, nullptr);
     auto doc = [&](const char* name) { return docsPath + "/en_" + name; };
-    const QPixmap logo(QString::fromStdString(docsPath + "/logo.png"));
+    // Read as the program reads it.
+    Logger log(clock, docsPath + "/tlvshots.log");
+    const QPixmap logo = QPixmap::fromImage(
+        funLoadImg(QString::fromStdString(docsPath + "/logo.png"), log, frmBlock::panelColour()));
     const QString suffix = screen == QSize(1366, 768)
                                ? QString()
                                : QString("_%1x%2").arg(screen.width()).arg(screen.height());
