@@ -24,6 +24,7 @@
 #include "platform/linux/x11_lock_library.h"
 #include "platform/linux/xdg_autostart.h"
 #include "platform/paths.h"
+#include "platform/qt/qt_clock_change.h"
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_sockets.h"
@@ -244,6 +245,13 @@ int main(int argc, char** argv) {
     fh.managerPasswordSet = [&link] { return !link.managerPassword().empty(); };
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);
+
+    // The wall clock set by hand or by a time service: the session clock locks a running
+    // session until the server's date comes (the link asks for it).
+    QtClockChange clockChange;
+    clockChange.setHandler([&client] { client.sessionClock().sysInfo_TimeChanged(); });
+    if (!clockChange.start())
+        client.log().subWriteLog("Clock changes cannot be watched on this system");
 
     UnixSignalWatcher signalWatcher({SIGTERM, SIGINT},
                                     [&client](int) { client.funShutdownApplication(true); });
