@@ -265,7 +265,12 @@ TEST_F(CrashRestart, KilledSessionsComeBackEndedWithTheirCounters) {
             const float amount = funStrToSng(resume->at(9));
             if (saved && id == saved->id) {
                 EXPECT_NEAR(elapsed, saved->elapsed, 1.0) << "session " << id;
-                EXPECT_NEAR(amount, saved->amount, 0.001f) << "session " << id;
+                // The snapshot is written before its report: a kill between the two restores a
+                // moment the server has not seen yet, whose amount due can only be larger.
+                if (std::abs(elapsed - saved->elapsed) < 0.15)
+                    EXPECT_NEAR(amount, saved->amount, 0.001f) << "session " << id;
+                else
+                    EXPECT_GE(amount + 0.001f, saved->amount) << "session " << id;
             } else {
                 // Only a session accepted after the last report can be one the server never saw.
                 EXPECT_TRUE(news && id == *news) << "unexpected session " << id;
