@@ -6,27 +6,32 @@
 #include "platform/forms_port.h"
 #include "platform/paths.h"
 
+#include <stdexcept>
 #include <string_view>
 
 namespace tlv {
 
-std::vector<std::string> emptyHooks(const ClientHooks& h) {
+std::vector<std::string> emptySlots(std::initializer_list<std::pair<bool, const char*>> slots) {
     std::vector<std::string> empty;
-    auto check = [&empty](bool filled, const char* name) {
+    for (const auto& [filled, name] : slots)
         if (!filled)
             empty.emplace_back(name);
-    };
-    check(bool(h.tmrSrvCnxStatus_Timer), "tmrSrvCnxStatus_Timer");
-    check(bool(h.tmrWksnStatus_Timer), "tmrWksnStatus_Timer");
-    check(bool(h.tmrURLspy_Timer), "tmrURLspy_Timer");
-    check(bool(h.tmrAppKiller_Timer), "tmrAppKiller_Timer");
-    check(bool(h.closeSockets), "closeSockets");
-    check(bool(h.serverLinkUp), "serverLinkUp");
-    check(bool(h.subUserInit), "subUserInit");
-    check(bool(h.subForceUpdate), "subForceUpdate");
-    check(bool(h.requestServerDate), "requestServerDate");
-    check(bool(h.emptySnapshot), "emptySnapshot");
     return empty;
+}
+
+std::vector<std::string> emptyHooks(const ClientHooks& h) {
+    return emptySlots({
+        {bool(h.tmrSrvCnxStatus_Timer), "tmrSrvCnxStatus_Timer"},
+        {bool(h.tmrWksnStatus_Timer), "tmrWksnStatus_Timer"},
+        {bool(h.tmrURLspy_Timer), "tmrURLspy_Timer"},
+        {bool(h.tmrAppKiller_Timer), "tmrAppKiller_Timer"},
+        {bool(h.closeSockets), "closeSockets"},
+        {bool(h.serverLinkUp), "serverLinkUp"},
+        {bool(h.subUserInit), "subUserInit"},
+        {bool(h.subForceUpdate), "subForceUpdate"},
+        {bool(h.requestServerDate), "requestServerDate"},
+        {bool(h.emptySnapshot), "emptySnapshot"},
+    });
 }
 
 ClientPorts Assembly::clientPorts(const MachinePorts& m, const FacePorts& f, ControlRelay& relay) {

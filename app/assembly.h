@@ -16,7 +16,9 @@
 #include "link/client_extensions.h"
 #include "link/client_link.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tlv {
@@ -72,6 +74,8 @@ struct FacePorts {
     LinkForms& linkForms;
 };
 
+// The names of the slots that are empty, from (slot filled, name) pairs.
+std::vector<std::string> emptySlots(std::initializer_list<std::pair<bool, const char*>> slots);
 // The client's hooks that a part of the assembly must have filled, named when empty.
 std::vector<std::string> emptyHooks(const ClientHooks& hooks);
 

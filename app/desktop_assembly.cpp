@@ -8,27 +8,23 @@
 namespace tlv {
 
 std::vector<std::string> emptyHooks(const FormHooks& h) {
-    std::vector<std::string> empty;
-    auto check = [&empty](bool filled, const char* name) {
-        if (!filled)
-            empty.emplace_back(name);
-    };
-    check(bool(h.subStartConnexion), "subStartConnexion");
-    check(bool(h.subCheckBalance), "subCheckBalance");
-    check(bool(h.sendChatMessage), "sendChatMessage");
-    check(bool(h.userId), "userId");
-    check(bool(h.managerPasswordSet), "managerPasswordSet");
-    check(bool(h.subDeactivationPassword), "subDeactivationPassword");
-    check(bool(h.subQuitPassword), "subQuitPassword");
-    check(bool(h.subLogOffPassword), "subLogOffPassword");
-    check(bool(h.showPasswdChange), "showPasswdChange");
-    check(bool(h.showAbout), "showAbout");
-    check(bool(h.showAboutSplash), "showAboutSplash");
-    check(bool(h.showSetupWizardModal), "showSetupWizardModal");
-    check(bool(h.showOptions), "showOptions");
-    check(bool(h.dialogLoaded), "dialogLoaded");
-    check(bool(h.unloadDialog), "unloadDialog");
-    return empty;
+    return emptySlots({
+        {bool(h.subStartConnexion), "subStartConnexion"},
+        {bool(h.subCheckBalance), "subCheckBalance"},
+        {bool(h.sendChatMessage), "sendChatMessage"},
+        {bool(h.userId), "userId"},
+        {bool(h.managerPasswordSet), "managerPasswordSet"},
+        {bool(h.subDeactivationPassword), "subDeactivationPassword"},
+        {bool(h.subQuitPassword), "subQuitPassword"},
+        {bool(h.subLogOffPassword), "subLogOffPassword"},
+        {bool(h.showPasswdChange), "showPasswdChange"},
+        {bool(h.showAbout), "showAbout"},
+        {bool(h.showAboutSplash), "showAboutSplash"},
+        {bool(h.showSetupWizardModal), "showSetupWizardModal"},
+        {bool(h.showOptions), "showOptions"},
+        {bool(h.dialogLoaded), "dialogLoaded"},
+        {bool(h.unloadDialog), "unloadDialog"},
+    });
 }
 
 DesktopAssembly::DesktopAssembly(const MachinePorts& machine, WebBrowser& web)
