@@ -133,7 +133,6 @@ public:
     Timer& tmrSrvCnxStatus() { return *m_tmrSrvCnxStatus; }
     Timer& tmrWksnStatus() { return *m_tmrWksnStatus; }
     Timer& tmrActivateClient() { return *m_tmrActivateClient; }
-    std::string_view lastChunk() const { return m_lastChunk; }
     // The ports the link was built on, for the parts that extend it.
     const Deps& deps() const { return m_d; }
 
@@ -232,7 +231,6 @@ private:
 
     // Receive side.
     ReceiveBuffer m_buffer;
-    std::string m_lastChunk;
 
     // Written by the dispatcher.
     bool m_requestPending = false;
