@@ -218,15 +218,7 @@ int main(int argc, char** argv) {
         c.workstationName = client.settings().workstationName;
         return c;
     });
-    urlSpy.setReport([&link](const std::string& message) {
-        // The whole message: the link frames token and payload itself.
-        constexpr size_t kToken = 20;
-        if (message.size() < 2 * kToken)
-            return;
-        link.sendMessage(std::string_view(message).substr(0, kToken),
-                         std::string_view(message).substr(kToken, message.size() - 2 * kToken),
-                         false);
-    });
+    urlSpy.setReport([&link](const std::string& message) { link.sendSessionUrl(message); });
 
     // The staff dialogs: passwords, options, setup wizard and about box.
     XdgWebBrowser webBrowser;

@@ -97,6 +97,9 @@ public:
     void resetFailedAttempts() { m_failedAttempts = 0; }
     // Sends the free text to the manager (deactivation dialog, chat).
     bool sendMessage(std::string_view token, std::string_view payload, bool logFailure);
+    // The URL monitor's SessionURL, built whole (token to end token); a failed send is logged
+    // like the other reports. Dropped when not connected.
+    void sendSessionUrl(std::string_view message);
     // Closes both sockets (shutdown).
     void closeSockets();
     // Lets the file transfer hand back its synthetic FileTemp message.
@@ -149,6 +152,8 @@ private:
     void showOk(const std::string& text, std::string_view owner = "frmBlock");
     void refusalMessage(int code);
     bool connected() const;
+    // After ActivateWksn / LockWksn: no session left, the snapshot is cleared at once.
+    void releasedSessionSnapshot();
 
     // One handler per inbound command.
     using Handler = void (ServerLink::*)(std::string_view payload, bool& stop);
