@@ -154,6 +154,9 @@ private:
     bool connected() const;
     // After ActivateWksn / LockWksn: no session left, the snapshot is cleared at once.
     void releasedSessionSnapshot();
+    // Manual mode: the server's name and port from the settings as they are now.
+    void useNamedServer();
+    void closeFindServer();
 
     // One handler per inbound command.
     using Handler = void (ServerLink::*)(std::string_view payload, bool& stop);
@@ -227,6 +230,8 @@ private:
     // Connection state.
     std::string m_serverName;
     int m_serverPort = 4646;
+    // The port wskFindServer is bound to for the discovery answers; 0 when not bound.
+    int m_findServerPort = 0;
     bool m_clientStarted = false;
     int m_serverConnected = 0;
     bool m_serverInitialised = false;
