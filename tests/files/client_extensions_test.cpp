@@ -50,6 +50,31 @@ TEST(ClientExtensions, ReleasingAnEndedSelfServiceSessionClearsItsSnapshotAtOnce
     }
 }
 
+TEST(ClientExtensions, TheUrlMonitorsReportsGoToTheServerAndAFailedOneIsLogged) {
+    Rig r;
+    r.connect();
+    r.tcp().deliver(utf8ToCp1252(funBuildMessage(tok::kSessionFree)));
+    MachineFakes& pc = static_cast<LinkedClientRig&>(r).machine;
+    const auto browse = [&pc](uint64_t id, const std::string& url) {
+        WindowEntry& w = pc.windows.add(id, static_cast<int>(id), "News - Firefox");
+        w.wmInstance = "Navigator";
+        w.wmClass = "firefox";
+        pc.accessibility.addresses[id] = url;
+    };
+    browse(7, "http://example.org/news");
+    r.tcp().takeSent();
+    r.c.scheduler.advance(600);
+    EXPECT_NE(cp1252ToUtf8(r.tcp().takeSent()).find(std::string(tok::kSessionURL) + "7"),
+              std::string::npos);
+    browse(8, "http://example.org/other");
+    r.tcp().failSends = true;
+    r.c.scheduler.advance(600);
+    EXPECT_NE(r.c.logText().find("modGlobalFunctions.funSendDataError - Data: " +
+                                 std::string(tok::kSessionURL)),
+              std::string::npos)
+        << r.c.logText();
+}
+
 TEST(ClientExtensions, FileKindIsRecordedInTheSettingsStore) {
     Rig r;
     r.connect();
