@@ -87,15 +87,7 @@ Assembly::Assembly(const MachinePorts& machine, const FacePorts& face)
         c.workstationName = client.settings().workstationName;
         return c;
     });
-    m_urlSpy.setReport([&link](const std::string& message) {
-        // The whole message: the link frames token and payload itself.
-        constexpr size_t kToken = 20;
-        if (message.size() < 2 * kToken)
-            return;
-        link.sendMessage(std::string_view(message).substr(0, kToken),
-                         std::string_view(message).substr(kToken, message.size() - 2 * kToken),
-                         false);
-    });
+    m_urlSpy.setReport([&link](const std::string& message) { link.sendSessionUrl(message); });
 
     // The wall clock set by hand or by a time service: the session clock locks a running
     // session until the server's date comes (the link asks for it).

@@ -59,7 +59,10 @@ bool clsVolume::setMute(MixerLine line, int32_t value) {
 
 void VolumeMute::muteOnLock() {
     clsVolume v(m_mixer);
-    m_savedMute = v.WaveMute();
+    // Shown again before the unlock (a repeated pause): the mute we see is our own, and the
+    // customer's state was saved the first time.
+    if (!m_muted)
+        m_savedMute = v.WaveMute();
     v.setWaveMute(1);
     m_muted = true;
 }

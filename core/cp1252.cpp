@@ -133,6 +133,40 @@ std::string cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+namespace {
+uint32_t lowerCodePoint(uint32_t cp) {
+    if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7))
+        return cp + 0x20;
+    switch (cp) {
+    case 0x0152: // Œ
+    case 0x0160: // Š
+    case 0x017D: // Ž
+        return cp + 1;
+    case 0x0178: // Ÿ
+        return 0xFF;
+    default:
+        return cp;
+    }
+}
+} // namespace
+
+std::string utf8ToLower(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        uint32_t cp = 0;
+        const size_t len = decodeUtf8(utf8, i, cp);
+        if (len == 0) {
+            out += utf8[i++];
+            continue;
+        }
+        appendUtf8(out, lowerCodePoint(cp));
+        i += len;
+    }
+    return out;
+}
+
 std::string_view utf8Prefix(std::string_view utf8, size_t n) {
     size_t i = 0;
     size_t count = 0;

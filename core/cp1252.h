@@ -13,6 +13,10 @@ std::string utf8ToCp1252(std::string_view utf8);
 // controls of the same value, so any byte sequence survives a round trip.
 std::string cp1252ToUtf8(std::string_view bytes);
 
+// Lower case of a UTF-8 text for the letters the wire can carry (ASCII, Latin-1 and the
+// Windows-1252 extras Š Œ Ž Ÿ); other characters and invalid bytes are left as they are.
+std::string utf8ToLower(std::string_view utf8);
+
 // The first n characters (code points) of a UTF-8 text, never cutting one in two.
 std::string_view utf8Prefix(std::string_view utf8, size_t n);
 // Number of code points in a UTF-8 text.

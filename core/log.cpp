@@ -41,24 +41,37 @@ std::string Logger::linePrefix() const {
     return std::string(kExeName) + " " + kVersionText + " " + timestamp(m_clock.utcMs()) + " - ";
 }
 
+std::string Logger::fileHeader() const {
+    tm t{};
+    int millis = 0;
+    civil(m_clock.localMs(), t, millis);
+    char date[40];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return std::string(kExeName) + " Log file.\r\nCreation date: " + date + "\r\n\r\n";
+}
+
 bool Logger::subWriteLog(const std::string& text, const std::string& filePath) {
-    std::string path = !filePath.empty() ? filePath : !m_logPath.empty() ? m_logPath : m_fallbackPath;
+    std::string path = !filePath.empty()    ? filePath
+                       : !m_logPath.empty() ? m_logPath
+                                            : m_fallbackPath;
     path = toNativePath(path);
-    std::error_code ec;
-    const bool isNew = !std::filesystem::exists(path, ec);
     std::string out;
-    if (isNew) {
-        tm t{};
-        int millis = 0;
-        civil(m_clock.localMs(), t, millis);
-        char date[40];
-        std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
-                      t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-        out += std::string(kExeName) + " Log file.\r\nCreation date: " + date + "\r\n\r\n";
-    }
     if (!text.empty())
         out += linePrefix() + text;
     out += "\r\n";
+    std::error_code ec;
+    bool isNew = !std::filesystem::exists(path, ec);
+    if (!isNew) {
+        const uintmax_t size = std::filesystem::file_size(path, ec);
+        if (!ec && size + out.size() > m_maxFileBytes) {
+            // One old file is kept: the lines just before the new file's first.
+            std::filesystem::rename(path, path + ".1", ec);
+            isNew = !ec;
+        }
+    }
+    if (isNew)
+        out.insert(0, fileHeader());
     std::ofstream f(path, std::ios::app | std::ios::binary);
     if (!f)
         return false;
@@ -83,6 +96,17 @@ void Logger::subLogError(const std::string& context, const std::exception& e) {
         subLogError(context, *te);
     else
         subLogError(context, kErrInvalidCall, e.what());
+}
+
+void FailureLatch::failed(const std::string& context, const std::exception& e) {
+    ++m_failures;
+    std::string key = context + "\n" + e.what();
+    if (const auto* te = dynamic_cast<const TlvError*>(&e))
+        key += "\n" + std::to_string(te->number());
+    if (key == m_last)
+        return;
+    m_last = std::move(key);
+    m_log.subLogError(context, e);
 }
 
 void Logger::trace(const std::string& text) {

@@ -63,7 +63,7 @@ std::string SessionClockHost::formatLongTime(int64_t serialMs) const {
 
 SessionClock::SessionClock(const Clock& clock, Scheduler& scheduler, Logger& log,
                            SessionClockHost& host)
-    : m_clock(clock), m_log(log), m_host(host), m_tariffs(log) {
+    : m_clock(clock), m_log(log), m_host(host), m_tariffs(log), m_tickFailures(log) {
     m_tmrSessionStatus = scheduler.createTimer([this] { tmrSessionStatus_Timer(); });
     m_tmrSessionStatus->setInterval(kTickIntervalMs);
     m_rec.lastTickMono = m_clock.monotonicMs();
@@ -150,7 +150,15 @@ float SessionClock::funBalanceDue(double billable, double& next) {
 // ---- the tick ------------------------------------------------------------------------------
 
 void SessionClock::tmrSessionStatus_Timer() {
-    trap(m_log, "frmMain.tmrSessionStatus_TimerError", [&] { tick(); });
+    const uint64_t before = m_tickFailures.failures();
+    try {
+        tick();
+        if (m_tickFailures.failures() == before)
+            m_tickFailures.cleared();
+    } catch (const std::exception& e) {
+        // Ten times a second: a fault that stays is written once.
+        m_tickFailures.failed("frmMain.tmrSessionStatus_TimerError", e);
+    }
 }
 
 void SessionClock::tick() {
@@ -384,8 +392,11 @@ void SessionClock::setRatioDisconCon(int ratio) {
 void SessionClock::setOffPeakParams(int ratio, double offPeakEnd, double offPeakStart) {
     TariffData& d = m_tariffs.data();
     d.offPeakRatio = ratio;
-    d.offPeakEndMs = timeOfDayMs(daysToMs(offPeakEnd));
     d.offPeakStartMs = timeOfDayMs(daysToMs(offPeakStart));
+    d.offPeakEndMs = timeOfDayMs(daysToMs(offPeakEnd));
+    // An end of 1.0 is 24:00, the end of the day, not its start: 0 to 1.0 is the whole day.
+    if (d.offPeakEndMs == 0 && offPeakEnd > 0)
+        d.offPeakEndMs = kMsPerDay;
 }
 
 void SessionClock::setWksnMsgOptions(int timeWarnings, int firstMinutes, int secondMinutes,

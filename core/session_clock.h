@@ -5,6 +5,7 @@
 // credit, warns the customer, ends the credit, and survives changes of the wall clock.
 
 #include "core/format.h"
+#include "core/log.h"
 #include "core/tariffs.h"
 
 #include <cstdint>
@@ -158,6 +159,7 @@ private:
     Logger& m_log;
     SessionClockHost& m_host;
     Tariffs m_tariffs;
+    FailureLatch m_tickFailures;
     std::unique_ptr<Timer> m_tmrSessionStatus;
     SessionRecord m_rec;
     StatusTexts m_texts;

@@ -341,7 +341,14 @@ int SettingsStore::funInitSettings(int target) {
                 // Converting on a guess could scramble the password twice: leave it all.
                 throw TlvError(kErrTypeMismatch,
                                "Type mismatch: the settings version is not a number");
-            version = clampInt(*n);
+            if (*n < 0) {
+                // No step starts below 0: counting up to it one by one froze the start.
+                m_log.subWriteLog(std::string(kModule) + "funInitSettings: settings version " +
+                                  std::to_string(*n) + " read as 0");
+                version = 0;
+            } else {
+                version = clampInt(*n);
+            }
             while (version < target)
                 version = funSettingsUpgradeSteps(version);
         }

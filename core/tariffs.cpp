@@ -24,18 +24,23 @@ double incrementPrice(const TariffRow& row, int64_t incrementMs) {
            static_cast<double>(row.durationMs);
 }
 
+} // namespace
+
 template <typename Fn>
-float trapped(Logger& log, const char* context, Fn&& fn) {
+float Tariffs::trapped(const char* context, Fn&& fn) const {
+    // Runs on every tick: a table that cannot bill is written to the log once, not 600 times
+    // a minute, and again when the fault changes or comes back after a table that worked.
+    const uint64_t before = m_failures.failures();
     try {
-        return fn();
-    } catch (const TlvError& e) {
-        log.subLogError(context, e);
+        const float amount = fn();
+        if (m_failures.failures() == before)
+            m_failures.cleared();
+        return amount;
     } catch (const std::exception& e) {
-        log.subLogError(context, e);
+        m_failures.failed(context, e);
     }
     return 0;
 }
-} // namespace
 
 void Tariffs::checkTable() const {
     if (m_data.table.empty())
@@ -63,7 +68,7 @@ int64_t Tariffs::adjustToRate(int64_t nextMs, const RateContext& rc) const {
 }
 
 float Tariffs::funBalanceDue(int64_t billableMs, int64_t& nextMs, const RateContext& rc) const {
-    return trapped(m_log, "modFunctions.funBalanceDueError", [&]() -> float {
+    return trapped("modFunctions.funBalanceDueError", [&]() -> float {
         if (m_data.rechargeBased != 1)
             return funBalanceDueTimeBased(billableMs, nextMs, rc);
         if (m_data.autoOptimise != 1)
@@ -73,7 +78,7 @@ float Tariffs::funBalanceDue(int64_t billableMs, int64_t& nextMs, const RateCont
 }
 
 float Tariffs::funBalanceDueTimeBased(int64_t T, int64_t& nextMs, const RateContext& rc) const {
-    return trapped(m_log, "modFunctions.funBalanceDueTimeBasedError", [&]() -> float {
+    return trapped("modFunctions.funBalanceDueTimeBasedError", [&]() -> float {
         checkTable();
         const auto& tab = m_data.table;
         // Without an increment the time is billed as it runs, to the millisecond.
@@ -111,7 +116,7 @@ float Tariffs::funBalanceDueTimeBased(int64_t T, int64_t& nextMs, const RateCont
 
 float Tariffs::funBalanceDueRechargeBasedSimple(int64_t T, int64_t& nextMs,
                                                 const RateContext& rc) const {
-    return trapped(m_log, "modFunctions.funBalanceDueRechargeBasedSimpleError", [&]() -> float {
+    return trapped("modFunctions.funBalanceDueRechargeBasedSimpleError", [&]() -> float {
         checkTable();
         const auto& tab = m_data.table;
         const TariffRow& last = tab.back();
@@ -139,7 +144,7 @@ float Tariffs::funBalanceDueRechargeBasedSimple(int64_t T, int64_t& nextMs,
 }
 
 float Tariffs::funBalanceDueRechargeBasedAutoOptim(int64_t T) const {
-    return trapped(m_log, "modFunctions.funBalanceDueRechargeBasedAutoOptimError", [&]() -> float {
+    return trapped("modFunctions.funBalanceDueRechargeBasedAutoOptimError", [&]() -> float {
         checkTable();
         const auto& tab = m_data.table;
         const size_t n = tab.size();

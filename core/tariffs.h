@@ -3,12 +3,12 @@
 // Tariff data the server sends with its option commands, and the three algorithms that turn
 // a billable time into the amount a self-service customer owes.
 
+#include "core/log.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace tlv {
-
-class Logger;
 
 struct TariffRow {
     int64_t durationMs = 0;
@@ -40,11 +40,11 @@ struct RateContext {
     bool offPeak = false; // the server's time of day is in the off-peak window
 };
 
-// The algorithms. Each traps its own errors (empty table, zero duration or increment): one
-// log line, amount 0, next untouched.
+// The algorithms. Each traps its own errors (empty table, zero duration or increment): amount
+// 0, next untouched, and one log line when the fault starts or changes (not on every tick).
 class Tariffs {
 public:
-    explicit Tariffs(Logger& log) : m_log(log) {}
+    explicit Tariffs(Logger& log) : m_failures(log) {}
 
     TariffData& data() { return m_data; }
     const TariffData& data() const { return m_data; }
@@ -64,7 +64,10 @@ public:
 
 private:
     void checkTable() const;
-    Logger& m_log;
+    template <typename Fn>
+    float trapped(const char* context, Fn&& fn) const;
+
+    mutable FailureLatch m_failures;
     TariffData m_data;
 };
 

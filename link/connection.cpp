@@ -151,7 +151,6 @@ void ServerLink::subConnectToServer() {
         // A new connection is a new stream: the end of a message the old one cut off never
         // comes, and must not swallow the first message of the new one.
         m_buffer.clear();
-        m_lastChunk.clear();
         m_d.ext.leaveTempFileMode();
         m_wskCli->connect(m_serverName, m_serverPort);
         m_clientStarted = true;
@@ -287,13 +286,12 @@ void ServerLink::wskCli_DataArrival() {
             }
         } else {
             std::string rest, synthetic;
-            if (ext.tempFileData(raw, m_lastChunk, rest, synthetic)) {
+            if (ext.tempFileData(raw, rest, synthetic)) {
                 m_buffer.append(rest);
                 if (!m_d.wksn.disabled())
                     subProcessServerData(cp1252ToUtf8(synthetic));
             }
         }
-        m_lastChunk = std::move(raw); // kept, not copied: a read may be large
     } catch (const std::exception& e) {
         m_d.log.subLogError("frmMain.wskCli_DataArrivalError", e);
     }

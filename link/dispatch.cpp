@@ -35,6 +35,13 @@ int funStrToCount(std::string_view text) {
         invalidArgument();
     return v;
 }
+// A price: a negative one would make a customer's debt shrink as the time runs.
+float funStrToPrice(std::string_view text) {
+    const float v = funStrToSng(text);
+    if (v < 0)
+        invalidArgument();
+    return v;
+}
 int32_t funStrToLongCount(std::string_view text) {
     const int32_t v = funStrToLong(text);
     if (v < 0)
@@ -238,7 +245,7 @@ void ServerLink::onDefaultRecharges(std::string_view p, bool&) {
     for (size_t i = 0; i < table.size(); ++i) {
         table[i].first = funStrToDuration(f[2 * i]);
         if (2 * i + 1 <= last)
-            table[i].second = funStrToSng(f[2 * i + 1]);
+            table[i].second = funStrToPrice(f[2 * i + 1]);
     }
     m_d.session.setRecharges(table);
 }
@@ -250,7 +257,8 @@ void ServerLink::onPasswordAdmin(std::string_view p, bool&) {
 }
 
 void ServerLink::onRatioDisconCon(std::string_view p, bool&) {
-    m_d.session.setRatioDisconnected(funStrToInt(p));
+    // A percentage of the time billed: a negative one would make card credit grow.
+    m_d.session.setRatioDisconnected(funStrToCount(p));
 }
 
 void ServerLink::onCurrencySymbol(std::string_view p, bool&) {
@@ -260,7 +268,7 @@ void ServerLink::onCurrencySymbol(std::string_view p, bool&) {
 
 void ServerLink::onOffPeakParams(std::string_view p, bool&) {
     const auto f = fieldsOf(p);
-    const int ratio = funStrToInt(fieldAt(f, 0));
+    const int ratio = funStrToCount(fieldAt(f, 0));
     const double end = funStrToDate(fieldAt(f, 1));
     const double start = funStrToDate(fieldAt(f, 2));
     m_d.session.setOffPeak(ratio, end, start);
@@ -269,10 +277,19 @@ void ServerLink::onOffPeakParams(std::string_view p, bool&) {
 void ServerLink::onActivateWksn(std::string_view, bool&) {
     m_d.wksn.onServerActivateWksn();
     m_failedAttempts = 0;
+    releasedSessionSnapshot();
 }
 
 void ServerLink::onLockWksn(std::string_view, bool&) {
     m_d.wksn.onServerLockWksn();
+    releasedSessionSnapshot();
+}
+
+void ServerLink::releasedSessionSnapshot() {
+    // The server has released the session (paid): its snapshot goes now, not at the next
+    // tick, or a crash meanwhile would bring back a session already settled.
+    if (m_d.wksn.state() < 4)
+        m_d.ext.subSerializeUser();
 }
 
 void ServerLink::onSessionClose(std::string_view, bool&) {

@@ -12,9 +12,9 @@ bool LinkExtensions::enterTempFileMode(std::string_view buffered) {
     return m_files && m_files->enterTempFileMode(buffered);
 }
 
-bool LinkExtensions::tempFileData(std::string_view data, std::string_view lastChunk,
-                                  std::string& rest, std::string& synthetic) {
-    return m_files && m_files->tempFileData(data, lastChunk, rest, synthetic);
+bool LinkExtensions::tempFileData(std::string_view data, std::string& rest,
+                                  std::string& synthetic) {
+    return m_files && m_files->tempFileData(data, rest, synthetic);
 }
 
 void LinkExtensions::leaveTempFileMode() {

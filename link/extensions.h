@@ -16,8 +16,7 @@ public:
 
     bool tempFileMode() const override;
     bool enterTempFileMode(std::string_view buffered) override;
-    bool tempFileData(std::string_view data, std::string_view lastChunk, std::string& rest,
-                      std::string& synthetic) override;
+    bool tempFileData(std::string_view data, std::string& rest, std::string& synthetic) override;
     void leaveTempFileMode() override;
     void subProcessReceivedFile(int kind, const std::string& content) override;
     void subSerializeUser() override {

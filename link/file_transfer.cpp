@@ -62,6 +62,16 @@ void FileTransfer::write(std::string_view bytes) {
     if (!m_file)
         throw TlvError(75, "Path/File access error: " + tempPath());
     m_written += bytes.size();
+    // The last bytes written may hold the start of the end token, however small the reads
+    // that brought them.
+    const size_t keep = tok::kMessageEnd.size() - 1;
+    if (bytes.size() >= keep) {
+        m_tail.assign(bytes.substr(bytes.size() - keep));
+    } else {
+        m_tail.append(bytes);
+        if (m_tail.size() > keep)
+            m_tail.erase(0, m_tail.size() - keep);
+    }
 }
 
 bool FileTransfer::enterTempFileMode(std::string_view buffered) {
@@ -89,6 +99,7 @@ bool FileTransfer::beginSpill(std::string_view buffered) {
         throw TlvError(75, "Path/File access error: " + tempPath());
     m_mode = true;
     m_written = 0;
+    m_tail.clear();
     // Only the header stays in memory: the token and, for a file, its kind.
     size_t headerEnd = std::min<size_t>(20, buffered.size());
     if (buffered.starts_with(tok::kFileSend)) {
@@ -108,23 +119,20 @@ void FileTransfer::leaveTempFileMode() {
     m_mode = false;
     m_header.clear();
     m_written = 0;
+    m_tail.clear();
     std::error_code ec;
     fs::remove(tempPath(), ec);
 }
 
-bool FileTransfer::tempFileData(std::string_view data, std::string_view lastChunk,
-                                std::string& rest, std::string& synthetic) {
+bool FileTransfer::tempFileData(std::string_view data, std::string& rest, std::string& synthetic) {
     if (!m_mode)
         return false;
     const std::string_view token = tok::kMessageEnd;
     const size_t tokLen = token.size();
-    // Only the tail of the previous read that went into this file can hold the start of the
-    // token: anything earlier belonged to messages already processed or was searched before.
-    const size_t carried =
-        static_cast<size_t>(std::min<uint64_t>({lastChunk.size(), tokLen - 1, m_written}));
-    // A token that starts in that tail ends within the first bytes of this read: only those are
-    // joined to it, so a read is never copied whole.
-    std::string edge(lastChunk.substr(lastChunk.size() - carried));
+    // A token that starts in the bytes already written ends within the first bytes of this
+    // read: only those are joined to the kept tail, so a read is never copied whole.
+    const size_t carried = m_tail.size();
+    std::string edge(m_tail);
     edge.append(data.substr(0, std::min(data.size(), tokLen - 1)));
     size_t inTail = edge.find(token);
     if (inTail >= carried)
@@ -137,8 +145,11 @@ bool FileTransfer::tempFileData(std::string_view data, std::string_view lastChun
     if (inTail != std::string_view::npos) {
         // Part of the token is in the file already: blank it.
         const size_t k = carried - inTail;
+        const std::string blanks(k, ' ');
         m_file.seekp(static_cast<std::streamoff>(m_written - k));
-        write(std::string(k, ' '));
+        m_file.write(blanks.data(), static_cast<std::streamsize>(k));
+        if (!m_file)
+            throw TlvError(75, "Path/File access error: " + tempPath());
         rest.assign(data.substr(tokLen - k));
     } else {
         write(data.substr(0, inData));

@@ -44,8 +44,7 @@ public:
     // buffered: the receive buffer's wire bytes (past the threshold).
     bool enterTempFileMode(std::string_view buffered);
     // One read while the mode is on; true when the end token arrived.
-    bool tempFileData(std::string_view data, std::string_view lastChunk, std::string& rest,
-                      std::string& synthetic);
+    bool tempFileData(std::string_view data, std::string& rest, std::string& synthetic);
     // Drops an unfinished spill (its connection is gone) and removes the file.
     void leaveTempFileMode();
     // content: the file's bytes, or the FileTemp token when they are in the temporary file.
@@ -65,6 +64,7 @@ private:
     std::ofstream m_file;
     std::string m_header;
     uint64_t m_written = 0; // bytes of this transfer in the file
+    std::string m_tail;     // its last bytes, up to one less than the end token's length
 };
 
 } // namespace tlv

@@ -178,8 +178,8 @@ public:
     virtual bool enterTempFileMode(std::string_view /*buffered*/) { return false; }
     // Wire bytes of one read while the mode is on; true when the end token arrived: rest is
     // what followed it, synthetic the header + FileTemp message to dispatch.
-    virtual bool tempFileData(std::string_view /*data*/, std::string_view /*lastChunk*/,
-                              std::string& /*rest*/, std::string& /*synthetic*/) {
+    virtual bool tempFileData(std::string_view /*data*/, std::string& /*rest*/,
+                              std::string& /*synthetic*/) {
         return false;
     }
     // A new connection: what the old one left unfinished in the file is dropped.

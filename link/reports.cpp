@@ -1,4 +1,5 @@
 // What the workstation sends on its own: identification, state reports, the session request.
+#include "core/cp1252.h"
 #include "core/error.h"
 #include "core/log.h"
 #include "core/settings.h"
@@ -22,7 +23,7 @@ void ServerLink::subInitServer() {
         const std::string localHost = m_d.sockets.localHostName();
         const bool samePc =
             m_wskCli->remoteHostIP() == m_wskCli->localIP() ||
-            (!localHost.empty() && lower(m_wskCli->remoteHost()) == lower(localHost));
+            (!localHost.empty() && utf8ToLower(m_wskCli->remoteHost()) == utf8ToLower(localHost));
         if (m_d.constants.wksnCheckSamePcAsServer == 1 && s.standaloneWorkstation &&
             !(fl.noLockdown && fl.noKill && fl.noUserLockdown) && samePc) {
             fl.noLockdown = fl.noKill = fl.noUserLockdown = true;
@@ -35,17 +36,19 @@ void ServerLink::subInitServer() {
         std::erase(workstationName, '#');
         const bool noLockdown =
             s.configWizardMachine < 1 || s.configWizardUser < 1 || fl.noUserLockdown;
-        const std::string lockdown = noLockdown ? "0" : (s.allowLockdown ? "-1" : "0");
+        // The setting as stored (an Integer, 1 when allowed), not a Boolean's -1.
+        const std::string lockdown = noLockdown || !s.allowLockdown ? "0" : "1";
         std::string identity = s.computerAddress.empty() ? s.computerName : s.computerAddress;
         const LinkVersion& v = m_d.version;
         std::string out;
         out += funBuildMessage(tok::kAppVersion,
                                std::to_string(funVersionNumber(v.major, v.minor, v.revision)));
         out += funBuildMessage(tok::kWorkstationName, workstationName);
-        out += funBuildMessage(
-            tok::kComputerName,
-            std::vector<std::string>{lower(s.computerName), lower(s.windowsUserName), lockdown,
-                                     s.standaloneWorkstation ? identity : s.windowsUserName});
+        out +=
+            funBuildMessage(tok::kComputerName,
+                            std::vector<std::string>{
+                                utf8ToLower(s.computerName), utf8ToLower(s.windowsUserName),
+                                lockdown, s.standaloneWorkstation ? identity : s.windowsUserName});
         out += funBuildMessage(tok::kRdyForServScreen, "-1");
         if (m_d.store.fileExistsInDataFolder("server_db_backup.mdb"))
             out += funBuildMessage(tok::kDBBackupDte, funDblToStr(m_d.store.fileDateInDataFolder(
@@ -129,12 +132,21 @@ void ServerLink::subForceUpdate() {
     }
 }
 
+void ServerLink::sendSessionUrl(std::string_view message) {
+    funSendData(*m_wskCli, message, true, m_d.log);
+}
+
 void ServerLink::subStartConnexion(int type, int mode, const std::string& cardOrLogin,
                                    const std::string& password) {
     try {
         // The login panel stays disabled until tmrActivateTimeout: one request at a time.
-        if (m_requestWaiting)
-            return;
+        if (m_requestWaiting) {
+            if (m_requestPending)
+                return;
+            // The previous request has its answer and only waits for the end of the event
+            // that brought it: finish it now, or the next request would be dropped.
+            finishRequest(false);
+        }
         LinkForms& f = m_d.forms;
         for (const char* c : {"cmdCxn", "txtCardNum", "txtLogin", "txtPassword"})
             f.setEnabled("frmBlock", c, false);
@@ -151,7 +163,7 @@ void ServerLink::subStartConnexion(int type, int mode, const std::string& cardOr
             return;
         }
         ++m_failedAttempts;
-        const std::string id = type == 4 ? lower(cardOrLogin) : cardOrLogin;
+        const std::string id = type == 4 ? utf8ToLower(cardOrLogin) : cardOrLogin;
         std::string msg(tok::kSessionOpen);
         for (const std::string& field :
              {std::to_string(type), password, id, std::to_string(mode)}) {

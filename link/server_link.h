@@ -97,6 +97,9 @@ public:
     void resetFailedAttempts() { m_failedAttempts = 0; }
     // Sends the free text to the manager (deactivation dialog, chat).
     bool sendMessage(std::string_view token, std::string_view payload, bool logFailure);
+    // The URL monitor's SessionURL, built whole (token to end token); a failed send is logged
+    // like the other reports. Dropped when not connected.
+    void sendSessionUrl(std::string_view message);
     // Closes both sockets (shutdown).
     void closeSockets();
     // Lets the file transfer hand back its synthetic FileTemp message.
@@ -133,7 +136,6 @@ public:
     Timer& tmrSrvCnxStatus() { return *m_tmrSrvCnxStatus; }
     Timer& tmrWksnStatus() { return *m_tmrWksnStatus; }
     Timer& tmrActivateClient() { return *m_tmrActivateClient; }
-    std::string_view lastChunk() const { return m_lastChunk; }
     // The ports the link was built on, for the parts that extend it.
     const Deps& deps() const { return m_d; }
 
@@ -150,6 +152,8 @@ private:
     void showOk(const std::string& text, std::string_view owner = "frmBlock");
     void refusalMessage(int code);
     bool connected() const;
+    // After ActivateWksn / LockWksn: no session left, the snapshot is cleared at once.
+    void releasedSessionSnapshot();
     // Manual mode: the server's name and port from the settings as they are now.
     void useNamedServer();
     void closeFindServer();
@@ -237,7 +241,6 @@ private:
 
     // Receive side.
     ReceiveBuffer m_buffer;
-    std::string m_lastChunk;
 
     // Written by the dispatcher.
     bool m_requestPending = false;

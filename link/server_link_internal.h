@@ -2,7 +2,6 @@
 
 #include "core/error.h"
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +12,6 @@ inline const std::string& fieldAt(const std::vector<std::string>& f, size_t i) {
     if (i >= f.size())
         throw TlvError(kErrSubscript, "Subscript out of range");
     return f[i];
-}
-
-inline std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
 }
 
 inline void replaceAll(std::string& s, std::string_view what, std::string_view with) {

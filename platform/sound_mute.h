@@ -7,7 +7,8 @@ namespace tlv {
 class SoundMute {
 public:
     virtual ~SoundMute() = default;
-    // Saves the master mute state, then mutes.
+    // Saves the master mute state, then mutes. Called again before the restore (the lock
+    // screen shown again), it keeps the state saved the first time.
     virtual void muteOnLock() = 0;
     // Puts the master mute back to the saved state (0, unmuted, before any muting).
     virtual void restoreOnUnlock() = 0;

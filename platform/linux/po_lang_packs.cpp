@@ -269,7 +269,13 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
             r.error = path + ": cannot be read";
             return r;
         }
-        bytes.resize(static_cast<size_t>(kMaxFileBytes) + 1);
+        // Sized to the file (one byte more shows a file that grew past the cap meanwhile):
+        // a buffer of the cap for every pack cost 16 MiB each at start-up.
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        in.seekg(0, std::ios::beg);
+        const int64_t want = size >= 0 ? std::min<int64_t>(size, kMaxFileBytes) : kMaxFileBytes;
+        bytes.resize(static_cast<size_t>(want) + 1);
         in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         bytes.resize(static_cast<size_t>(in.gcount()));
         if (bytes.size() > static_cast<size_t>(kMaxFileBytes)) {

@@ -10,12 +10,16 @@ bool SandboxShellLockdown::toggle(const char* which, bool on) {
 }
 
 void SandboxSoundMute::muteOnLock() {
-    m_saved = m_muted;
+    // A second lock before the unlock keeps the state saved by the first.
+    if (!m_locked)
+        m_saved = m_muted;
+    m_locked = true;
     m_muted = true;
     m_log.record("mute", {"1"});
 }
 
 void SandboxSoundMute::restoreOnUnlock() {
+    m_locked = false;
     m_muted = m_saved;
     m_log.record("mute", {m_muted ? "1" : "0"});
 }

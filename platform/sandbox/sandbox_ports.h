@@ -32,6 +32,7 @@ private:
     ActionLog& m_log;
     bool m_muted = false;
     bool m_saved = false;
+    bool m_locked = false; // muted by muteOnLock, not yet restored
 };
 
 class SandboxSessionEnd : public SessionEndPort {

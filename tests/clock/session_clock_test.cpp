@@ -311,13 +311,65 @@ TEST_F(ClockFixture, SelfServiceAmountTextsAndWarnings) {
     EXPECT_EQ(host.boxes[1], "You already owe € 2.20.");
 }
 
-TEST_F(ClockFixture, SelfServiceWithoutTariffsBillsNothingAndLogs) {
+TEST_F(ClockFixture, SelfServiceWithoutTariffsBillsNothingAndLogsOncePerCondition) {
+    const auto lines = [this](const std::string& what) {
+        const std::string text = logText();
+        size_t n = 0;
+        for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+            ++n;
+        return n;
+    };
+    const std::string empty = "modFunctions.funBalanceDueTimeBasedError: #9";
+    const std::string zero = "modFunctions.funBalanceDueTimeBasedError: #11";
     sc.clear();
     startSession(1, 6);
-    sched.advance(kMin);
+    sched.advance(kMin); // 600 ticks
     EXPECT_EQ(sc.record().amountDue, 0.0f);
     EXPECT_EQ(host.texts.amountDue, "0");
-    EXPECT_NE(logText().find("modFunctions.funBalanceDueTimeBasedError: #9"), std::string::npos);
+    EXPECT_EQ(lines(empty), 1u);
+    // Another failure is written once too; a table that works ends the condition, and the
+    // next time the table is empty it is written again.
+    sc.setDefaultRecharges({{0, 1.0f}});
+    sched.advance(kMin);
+    EXPECT_EQ(lines(zero), 1u);
+    sc.setDefaultRecharges({{30 * kDayMin, 1.00f}});
+    sched.advance(kMin);
+    EXPECT_GT(sc.record().amountDue, 0.0f);
+    sc.setDefaultRecharges({});
+    sched.advance(kMin);
+    EXPECT_EQ(lines(empty), 2u);
+    EXPECT_EQ(lines(zero), 1u);
+}
+
+TEST_F(ClockFixture, OffPeakWindowsIncludingMidnightAndTheWholeDay) {
+    struct Case {
+        double start, end; // as the server sends them: fractions of a day, 1.0 = 24:00
+        double hour;
+        bool offPeak;
+    } cases[] = {
+        {0, 1.0, 0, true},
+        {0, 1.0, 12, true},
+        {0, 1.0, 23.999, true},
+        {22.0 / 24, 1.0, 22, true},
+        {22.0 / 24, 1.0, 21.99, false},
+        {22.0 / 24, 1.0, 23.99, true},
+        {22.0 / 24, 1.0, 0, false},
+        {22.0 / 24, 0, 23, true},
+        {22.0 / 24, 0, 0, false},
+        {22.0 / 24, 0, 12, false},
+        {22.0 / 24, 6.0 / 24, 23, true},
+        {22.0 / 24, 6.0 / 24, 3, true},
+        {22.0 / 24, 6.0 / 24, 6, false},
+        {0, 6.0 / 24, 0, true},
+        {0, 6.0 / 24, 6, false},
+        {1.0, 6.0 / 24, 0, true},
+        {0, 0, 12, false}, // no window
+    };
+    for (const Case& c : cases) {
+        sc.setOffPeakParams(50, c.end, c.start);
+        EXPECT_EQ(sc.funIsOffPeak(c.hour / 24), c.offPeak)
+            << c.start * 24 << "-" << c.end * 24 << " at " << c.hour;
+    }
 }
 
 TEST_F(ClockFixture, ClearEmptiesTheSessionRecord) {

@@ -132,16 +132,18 @@ TEST(Volume, WritesAreClampedAndMissingControlsReadZeroAndWriteNothing) {
 TEST(Volume, MuteOnLockSavesTheCustomersMuteAndUnlockPutsItBack) {
     struct Case {
         int32_t muteBefore;
-        int locks; // blocked-to-blocked showings do not call muteOnLock again: one is enough
+        int locks; // a lock screen shown again before the unlock (a repeated pause) mutes again
     };
-    for (const Case c : {Case{0, 1}, Case{1, 1}}) {
+    for (const Case c : {Case{0, 1}, Case{1, 1}, Case{0, 2}, Case{0, 3}, Case{1, 2}}) {
         FakeMixer m;
         m.s.mute = c.muteBefore;
         VolumeMute vm(m);
-        vm.muteOnLock();
+        for (int i = 0; i < c.locks; ++i)
+            vm.muteOnLock();
         EXPECT_EQ(m.s.mute, 1);
         vm.restoreOnUnlock();
-        EXPECT_EQ(m.s.mute, c.muteBefore) << "customer's mute " << c.muteBefore;
+        EXPECT_EQ(m.s.mute, c.muteBefore)
+            << "customer's mute " << c.muteBefore << ", " << c.locks << " locks";
     }
     // An unlock without our own muting before it leaves the customer's mute alone, also on a
     // second unlock; no master switch: nothing written.

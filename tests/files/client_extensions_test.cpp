@@ -33,6 +33,48 @@ TEST(ClientExtensions, SelfServiceSnapshotOfAnEarlierRunResumesAsAnEndedSession)
     EXPECT_EQ(kept.rfind("91#1#0.01#0.005#0#0.002#", 0), 0u) << kept;
 }
 
+TEST(ClientExtensions, ReleasingAnEndedSelfServiceSessionClearsItsSnapshotAtOnce) {
+    // The server releases a paid session: a kill before the next tick must not bring it back.
+    for (const std::string_view command : {tok::kActivateWksn, tok::kLockWksn}) {
+        SCOPED_TRACE(command);
+        Rig r;
+        r.c.setMachine("General", "Serialized User",
+                       RegValue::sz("91#1#0.01#0.005#0#0.002#46000.5#2.5" + std::string(165, ' ')));
+        r.connect();
+        ASSERT_EQ(r.c.c().state(), kStateSessionEnd);
+        ASSERT_EQ(r.machine("General", "Serialized User")->text.rfind("91#1#", 0), 0u);
+        r.tcp().deliver(utf8ToCp1252(funBuildMessage(command)));
+        EXPECT_LT(r.c.c().state(), kStateSessionEnd);
+        EXPECT_EQ(r.machine("General", "Serialized User")->text.find_first_not_of(' '),
+                  std::string::npos);
+    }
+}
+
+TEST(ClientExtensions, TheUrlMonitorsReportsGoToTheServerAndAFailedOneIsLogged) {
+    Rig r;
+    r.connect();
+    r.tcp().deliver(utf8ToCp1252(funBuildMessage(tok::kSessionFree)));
+    MachineFakes& pc = static_cast<LinkedClientRig&>(r).machine;
+    const auto browse = [&pc](uint64_t id, const std::string& url) {
+        WindowEntry& w = pc.windows.add(id, static_cast<int>(id), "News - Firefox");
+        w.wmInstance = "Navigator";
+        w.wmClass = "firefox";
+        pc.accessibility.addresses[id] = url;
+    };
+    browse(7, "http://example.org/news");
+    r.tcp().takeSent();
+    r.c.scheduler.advance(600);
+    EXPECT_NE(cp1252ToUtf8(r.tcp().takeSent()).find(std::string(tok::kSessionURL) + "7"),
+              std::string::npos);
+    browse(8, "http://example.org/other");
+    r.tcp().failSends = true;
+    r.c.scheduler.advance(600);
+    EXPECT_NE(r.c.logText().find("modGlobalFunctions.funSendDataError - Data: " +
+                                 std::string(tok::kSessionURL)),
+              std::string::npos)
+        << r.c.logText();
+}
+
 TEST(ClientExtensions, FileKindIsRecordedInTheSettingsStore) {
     Rig r;
     r.connect();

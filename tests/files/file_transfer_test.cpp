@@ -123,6 +123,53 @@ TEST(FileTransfer, EndTokenSplitAcrossReadsBlanksTheWrittenPartAndTheRestIsProce
     EXPECT_EQ(f.r.forms.boxes[0].text, "hello");
 }
 
+TEST(FileTransfer, EndTokenSplitAnyWayOverReadsIsFound) {
+    // Reads of the end token's bytes: the first ends the transfer's data plus `lead` bytes of
+    // the token; then reads of the sizes given; the last read also holds the next message.
+    struct Case {
+        size_t lead;
+        std::vector<size_t> middle;
+    };
+    const Case cases[] = {
+        {5, {3}},
+        {1, {1}},
+        {10, {9}},
+        {19, {}},
+        {0, {7}},
+        {2, {5, 4}},
+        {1, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {0, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+    };
+    const std::string token(tok::kMessageEnd);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("lead " + std::to_string(c.lead) + ", " + std::to_string(c.middle.size()) +
+                     " middle reads");
+        FileRig f;
+        const std::string bytes = binary(60000, 11);
+        const std::string wire = fileSend(10, bytes);
+        const std::string body = wire.substr(0, wire.size() - token.size());
+        f.deliverBytes(body.substr(0, 52000), 52000);
+        f.deliverBytes(body.substr(52000), 4000);
+        ASSERT_TRUE(f.files->tempFileMode());
+        size_t at = 0;
+        f.r.tcp().deliver(token.substr(at, c.lead));
+        at += c.lead;
+        for (const size_t n : c.middle) {
+            f.r.tcp().deliver(token.substr(at, n));
+            at += n;
+        }
+        ASSERT_TRUE(f.files->tempFileMode());
+        f.r.tcp().deliver(token.substr(at) +
+                          utf8ToCp1252(funBuildMessage(tok::kMessageSend, "hi")));
+        EXPECT_FALSE(f.files->tempFileMode());
+        // What of the token had gone into the file is blanked; nothing after it was written.
+        EXPECT_EQ(f.data("session_batch_end.bat"), bytes + std::string(at, ' '));
+        f.r.tcp().deliver("");
+        ASSERT_EQ(f.r.forms.boxes.size(), 1u);
+        EXPECT_EQ(f.r.forms.boxes[0].text, "hi");
+    }
+}
+
 TEST(FileTransfer, ModeSurvivesAClosedConnection) {
     FileRig f;
     const std::string bytes = binary(70000, 5);
@@ -132,7 +179,7 @@ TEST(FileTransfer, ModeSurvivesAClosedConnection) {
     f.r.link->wskCli_Close();
     EXPECT_TRUE(f.files->tempFileMode());
     std::string rest, synthetic;
-    ASSERT_TRUE(f.files->tempFileData(wire.substr(61000), "", rest, synthetic));
+    ASSERT_TRUE(f.files->tempFileData(wire.substr(61000), rest, synthetic));
     EXPECT_EQ(synthetic, std::string(tok::kFileSend) + "9" + std::string(tok::kPayloadToken) +
                              std::string(tok::kFileTemp) + std::string(tok::kMessageEnd));
     EXPECT_TRUE(rest.empty());

@@ -1,5 +1,6 @@
 // Bad input on every command the dispatcher knows: too few fields, text where a number goes,
-// numbers too large for their type, negative durations, text in another code page. A rejected
+// numbers too large for their type, negative durations, ratios and prices, text in another
+// code page. A rejected
 // message writes its one log line and changes nothing stored; the client goes on answering and
 // reporting. The list of commands comes from the dispatcher itself.
 #include "core/cp1252.h"
@@ -16,7 +17,8 @@
 namespace tlv::test {
 namespace {
 
-enum class Kind { Text, Int, Long, Date, Duration, Count, LongCount, Single };
+// Count: an Integer that cannot be negative (a ratio, a port); Price: a Single that cannot.
+enum class Kind { Text, Int, Long, Date, Duration, Count, LongCount, Single, Price };
 struct Field {
     Kind kind;
     std::string valid; // UTF-8
@@ -95,15 +97,15 @@ const std::map<std::string_view, Command>& commands() {
                                  5};
         // An empty table is a valid order (no self-service), a missing last price too.
         t[tok::kDefaultRecharges] = {{{Kind::Duration, "0.0208333333333333"},
-                                      {Kind::Single, "1.5"},
+                                      {Kind::Price, "1.5"},
                                       {Kind::Duration, "0.0416666666666667"},
-                                      {Kind::Single, "2.5"}},
+                                      {Kind::Price, "2.5"}},
                                      0};
         t[tok::kPasswordAdmin] = {{text("secret")}, 0};
-        t[tok::kRatioDisconCon] = one(integer("50"));
+        t[tok::kRatioDisconCon] = one({Kind::Count, "50"});
         t[tok::kCurrencySymbol] = {{text("€"), text("#,##0.00 </currSymbol>")}, 2};
         t[tok::kOffPeakParams] = {
-            {integer("50"), {Kind::Date, "0.25"}, {Kind::Date, "0.916666666666667"}}, 3};
+            {{Kind::Count, "50"}, {Kind::Date, "0.25"}, {Kind::Date, "0.916666666666667"}}, 3};
         t[tok::kActivateWksn] = none();
         t[tok::kLockWksn] = none();
         t[tok::kSessionClose] = none();
@@ -190,8 +192,8 @@ bool isNumber(Kind k) {
 bool isWhole(Kind k) {
     return k == Kind::Int || k == Kind::Long || k == Kind::Count || k == Kind::LongCount;
 }
-bool isDuration(Kind k) {
-    return k == Kind::Duration || k == Kind::Count || k == Kind::LongCount;
+bool isNeverNegative(Kind k) {
+    return k == Kind::Duration || k == Kind::Count || k == Kind::LongCount || k == Kind::Price;
 }
 
 // Bytes that are no valid Windows-1252 text of the program, or UTF-8 where the code page goes.
@@ -228,21 +230,22 @@ std::vector<Variant> variantsOf(const Command& c) {
                 {"a number in another code page" + at, payloadWith(c, i, bytes), Expect::Rejected});
         v.push_back({"NUL" + at, payloadWith(c, i, kNul), Expect::Rejected});
         // 1E+20 and INT64 max + 1 still fit a Single; every other type overflows.
+        const bool single = k == Kind::Single || k == Kind::Price;
         for (const std::string huge :
              {"99999999999999999999", "9223372036854775808", "-9223372036854775809"})
             v.push_back({"huge " + huge + at, payloadWith(c, i, huge),
-                         k == Kind::Single ? Expect::Accepted : Expect::Rejected});
+                         single && !(k == Kind::Price && huge[0] == '-') ? Expect::Accepted
+                                                                         : Expect::Rejected});
         for (const std::string huge : {"1E+400", "-1E+40"})
             v.push_back({"huge " + huge + at, payloadWith(c, i, huge), Expect::Rejected});
         if (k == Kind::Int || k == Kind::Count)
             v.push_back({"32768" + at, payloadWith(c, i, "32768"), Expect::Rejected});
         if (k == Kind::Long || k == Kind::LongCount)
             v.push_back({"2147483648" + at, payloadWith(c, i, "2147483648"), Expect::Rejected});
-        if (isDuration(k)) {
-            v.push_back({"negative duration" + at, payloadWith(c, i, "-1"), Expect::Rejected});
+        if (isNeverNegative(k)) {
+            v.push_back({"negative -1" + at, payloadWith(c, i, "-1"), Expect::Rejected});
             if (!isWhole(k))
-                v.push_back(
-                    {"negative duration -0.5" + at, payloadWith(c, i, "-0.5"), Expect::Rejected});
+                v.push_back({"negative -0.5" + at, payloadWith(c, i, "-0.5"), Expect::Rejected});
         }
     }
     for (const auto& [i, value] : c.unsound)
@@ -308,6 +311,18 @@ std::string constantsText(const ConstWksn& c) {
     return o.str();
 }
 
+std::string tariffsText(const TariffData& d) {
+    std::ostringstream o;
+    for (const TariffRow& r : d.table)
+        o << r.durationMs << "=" << r.price << ",";
+    o << "|" << d.billingIncrementMs << "|" << d.minimumBillingMs << "|" << d.rechargeBased << "|"
+      << d.autoOptimise << "|" << d.disconnectedRatio << "|" << d.offPeakRatio << "|"
+      << d.offPeakStartMs << "|" << d.offPeakEndMs << "|" << d.timeWarnings << "|"
+      << d.firstWarningMinutes << "|" << d.secondWarningMinutes << "|" << d.amountWarning << "|"
+      << d.amountWarningStep;
+    return o.str();
+}
+
 // The log line shows at most 30 characters of the payload, control characters as "?".
 std::string loggedPayload(const std::string& payloadBytes) {
     std::string p(utf8Prefix(cp1252ToUtf8(payloadBytes), 30));
@@ -352,6 +367,7 @@ void tryVariant(std::string_view token, const Command& cmd, const Variant& v) {
     Rig r(cmd.before);
     const std::string machine = dump(r.c.machine), user = dump(r.c.user);
     const std::string constants = constantsText(r.c.c().constants());
+    const std::string tariffs = tariffsText(r.c.c().sessionClock().tariffs().data());
     const SessionRecord rec = r.c.c().sessionClock().record();
     const int state = r.c.c().state();
     const std::string logBefore = r.c.logText();
@@ -368,6 +384,7 @@ void tryVariant(std::string_view token, const Command& cmd, const Variant& v) {
         EXPECT_EQ(dump(r.c.machine), machine);
         EXPECT_EQ(dump(r.c.user), user);
         EXPECT_EQ(constantsText(r.c.c().constants()), constants);
+        EXPECT_EQ(tariffsText(r.c.c().sessionClock().tariffs().data()), tariffs);
         const SessionRecord& now = r.c.c().sessionClock().record();
         EXPECT_EQ(now.remainingCreditMs, rec.remainingCreditMs);
         EXPECT_EQ(now.creditMs, rec.creditMs);

@@ -180,6 +180,52 @@ TEST(SessionRequest, ServerOpenedSessionUsesTheDefaultMode) {
     EXPECT_TRUE(r.link->requestPending());
 }
 
+TEST(SessionRequest, ServerOpenedSessionRightAfterAnAnswerIsNotDropped) {
+    // The answer to the customer's request and the manager's SessionOpen in one read, or in two
+    // reads before the wait has noticed the answer.
+    for (const bool oneRead : {true, false}) {
+        SCOPED_TRACE(oneRead ? "one read" : "two reads");
+        LinkRig r;
+        r.connect();
+        r.link->subStartConnexion(4, 6, "bob", "wrong");
+        r.sentText();
+        const std::string refusal = msg(tok::kSessionNOK, "5");
+        const std::string open = msg(tok::kSessionOpen, "2" + S + "" + S + "9999");
+        if (oneRead) {
+            r.deliver(refusal + open);
+        } else {
+            r.deliver(refusal);
+            r.deliver(open);
+        }
+        EXPECT_EQ(count(r.sentText(), "%$&#####SessionOpen#2" + S + S + "9999" + S), 1u);
+        EXPECT_TRUE(r.link->requestPending());
+        ASSERT_EQ(r.forms.boxes.size(), 1u); // the first request's refusal was still shown
+        EXPECT_EQ(r.forms.boxes[0].text,
+                  "The client login or password that you entered does not seem correct.");
+        r.deliver(msg(tok::kSessionOK, "2" + S + "0.0416666666666667" + S + "46100.5" + S + "0"));
+        r.scheduler.runPending();
+        EXPECT_EQ(r.wksn.type, 2);
+        EXPECT_EQ(r.link->userId(), "9999");
+        EXPECT_EQ(std::count(r.wksn.calls.begin(), r.wksn.calls.end(), "funStartSession"), 1);
+    }
+}
+
+TEST(SessionRequest, ClientLoginIsLowerCasedAsTextBeforeTheCodePage) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"ÉVA", "éva"},
+        {"ŠŽŒŸ", "šžœÿ"},
+        {"ÀÖØÞ×ß", "àöøþ×ß"}, // × has no case, ß no single upper case
+        {"Bob-O'Neil 7", "bob-o'neil 7"},
+    };
+    for (const auto& [login, sent] : cases) {
+        LinkRig r;
+        r.connect();
+        r.deliver(msg(tok::kSessionOpen, "4" + S + "pw" + S + login));
+        EXPECT_EQ(r.sentText(), "%$&#####SessionOpen#4" + S + "pw" + S + sent + S + "6" + S + E)
+            << login;
+    }
+}
+
 TEST(Reports, SessionTypeDecidesBalanceOrRemainingTime) {
     struct Case {
         int type;
@@ -201,6 +247,20 @@ TEST(Reports, SessionTypeDecidesBalanceOrRemainingTime) {
         EXPECT_LT(sent.find(tok::kUserID), sent.find(tok::kConnectedTime));
         EXPECT_LT(sent.find(tok::kCnxtTimeOffPeak), sent.find(tok::kDisconnectedTime));
     }
+}
+
+TEST(Reports, TheUrlMonitorsReportGoesOutWholeAndAFailedSendIsLogged) {
+    LinkRig r;
+    r.connect();
+    const std::string report =
+        "%$&######SessionURL#4242" + S + "News" + S + "http://example.org/é" + S + E;
+    r.link->sendSessionUrl(report);
+    EXPECT_EQ(r.sentText(), report);
+    r.tcp().failSends = true;
+    r.link->sendSessionUrl(report);
+    EXPECT_NE(r.logText().find("modGlobalFunctions.funSendDataError - Data: %$&######SessionURL#"),
+              std::string::npos)
+        << r.logText();
 }
 
 TEST(Reports, ForceUpdateWhenConnectedSnapshotOtherwise) {

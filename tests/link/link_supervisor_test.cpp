@@ -124,7 +124,7 @@ TEST(Supervisor, ConnectedSendsTheIdentificationBlockAndStops) {
     // The state report of the same tick follows the block.
     EXPECT_EQ(sent.substr(0, sent.find(tok::kWorkstationState)),
               "%$&######AppVersion#1009300" + E + "%$&#WorkstationName#PC07" + E +
-                  "%$&####ComputerName#wks07" + S + "guest" + S + "-1" + S + "00-11-22-33-44-55" +
+                  "%$&####ComputerName#wks07" + S + "guest" + S + "1" + S + "00-11-22-33-44-55" +
                   E + "%$&RdyForServScreen#-1" + E);
     EXPECT_EQ(r.link->serverConnected(), 1);
     EXPECT_TRUE(r.link->serverInitialised());
@@ -140,6 +140,34 @@ TEST(Supervisor, ConnectedSendsTheIdentificationBlockAndStops) {
          p = reports.find(tok::kWorkstationState, p + 1))
         ++n;
     EXPECT_EQ(n, 2u);
+}
+
+TEST(Supervisor, LockdownIndicatorIsTheStoredAllowLockdownUnlessTheWizardOrLSaysNo) {
+    struct Case {
+        int wizardMachine, wizardUser;
+        bool noUserLockdown, allowLockdown;
+        const char* sent;
+    };
+    const Case cases[] = {
+        {1, 1, false, true, "1"}, {1, 1, false, false, "0"}, {0, 1, false, true, "0"},
+        {1, 0, false, true, "0"}, {1, 1, true, true, "0"},
+    };
+    for (const Case& c : cases) {
+        LinkRig r;
+        r.settings.configWizardMachine = c.wizardMachine;
+        r.settings.configWizardUser = c.wizardUser;
+        r.settings.allowLockdown = c.allowLockdown;
+        r.wksn.flags.noUserLockdown = c.noUserLockdown;
+        r.link->tmrActivateClient_Timer();
+        r.scheduler.advance(500);
+        r.udp().deliver(answer(), "192.168.1.10");
+        r.tcp().accept();
+        r.scheduler.advance(500);
+        const std::string S(tok::kPayloadToken);
+        EXPECT_NE(r.sentText().find("%$&####ComputerName#wks07" + S + "guest" + S + c.sent + S),
+                  std::string::npos)
+            << c.wizardMachine << c.wizardUser << c.noUserLockdown << c.allowLockdown;
+    }
 }
 
 TEST(Supervisor, BackupDateIsSentOnlyWhenTheFileExists) {

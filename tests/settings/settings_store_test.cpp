@@ -180,6 +180,23 @@ TEST(InitSettings, HeartbeatRaisedToThirtyAndLogoRenamed) {
     }
 }
 
+TEST(InitSettings, AVersionOutOfRangeIsClampedNotCountedUpStepByStep) {
+    // Below 0 no step has anything to do: read as 0 (with a line in the log) and converted
+    // once, without two thousand million empty steps first.
+    for (const char* stored : {"-99999999999", "-1"}) {
+        Fixture f;
+        f.machine.set(kGeneral, "Current Settings Version", RegValue::sz(stored));
+        f.machine.set(kGeneral, "Password", RegValue::sz(funDoOldXOR("letmein", kKey)));
+        EXPECT_EQ(f.store.funInitSettings(4), 4) << stored;
+        EXPECT_EQ(f.machine.get(kGeneral, "Current Settings Version"), RegValue::sz("4"));
+        EXPECT_EQ(f.machine.get(kGeneral, "Password"), RegValue::sz(funDoXOR("letmein", kKey)));
+        EXPECT_NE(f.logText().find(std::string("funInitSettings: settings version ") + stored +
+                                   " read as 0"),
+                  std::string::npos)
+            << f.logText();
+    }
+}
+
 TEST(InitSettings, UnreadableVersionConvertsNothing) {
     Fixture f;
     f.machine.set(kGeneral, "Current Settings Version", RegValue::sz("two"));

@@ -66,6 +66,19 @@ TEST(Sandbox, ActionLines) {
                                                         "1500\texitwindows\t6\n");
 }
 
+TEST(Sandbox, ALockScreenShownTwiceStillRestoresTheCustomersSound) {
+    test::TempRoot root;
+    VirtualClock clock;
+    ActionLog log(root.file("actions.log"), clock);
+    SandboxSoundMute mute(log);
+    mute.muteOnLock();
+    mute.muteOnLock();
+    mute.restoreOnUnlock();
+    EXPECT_EQ(test::readFile(root.file("actions.log")), "0\tmute\t1\n"
+                                                        "0\tmute\t1\n"
+                                                        "0\tmute\t0\n");
+}
+
 // The real program in sandbox mode, off screen, ended by SIGTERM.
 class SandboxRun : public ::testing::Test {
 protected:

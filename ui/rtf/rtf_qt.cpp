@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tlv::rtf {
@@ -104,7 +105,10 @@ bool loadTextDocument(const QString& path, QTextDocument& out, const RenderOptio
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const qint64 cap = static_cast<qint64>(limits.maxInputBytes);
-    const QByteArray bytes = file.read(cap);
+    // read(n) sets aside n bytes before it reads: asking for the cap made every small document
+    // cost 16 MiB (32 MiB of heap), which the allocator then kept for the life of the process.
+    const qint64 size = file.size();
+    const QByteArray bytes = file.read(size > 0 ? std::min(cap, size) : cap);
     if (bytes.isEmpty() && file.error() != QFileDevice::NoError)
         return false;
     Limits l = limits;
