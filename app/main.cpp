@@ -1,5 +1,6 @@
 // tlvcli: builds the client object and its real ports, then runs the Qt event loop.
 #include "app/control_extensions.h"
+#include "app/linux_sound_mute.h"
 #include "control/app_killer.h"
 #include "control/clsVolume.h"
 #include "control/control_relay.h"
@@ -12,7 +13,6 @@
 #include "link/client_extensions.h"
 #include "link/client_link.h"
 #include "platform/actions.h"
-#include "platform/linux/alsa_mixer.h"
 #include "platform/linux/control_platform.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_adapters.h"
@@ -147,7 +147,6 @@ int main(int argc, char** argv) {
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
     std::unique_ptr<LockLibrary> lockLibrary;
-    AlsaMixer alsaMixer;
     std::unique_ptr<ShellLockdown> lockdown;
     std::unique_ptr<SoundMute> mute;
     std::unique_ptr<SessionEndPort> sessionEnd;
@@ -162,7 +161,7 @@ int main(int argc, char** argv) {
                                                        logger->subWriteLog(t);
                                                }});
         lockdown = std::make_unique<modWinLock>(lockLibrary.get(), [&logger] { return logger; });
-        mute = std::make_unique<VolumeMute>(alsaMixer);
+        mute = std::make_unique<LinuxSoundMute>(scheduler, clock);
         sessionEnd = std::make_unique<LinuxSessionEnd>(envValue(env, "XDG_SESSION_ID"));
     }
 
