@@ -252,11 +252,14 @@ int main(int argc, char** argv) {
     if (!clockChange.start())
         client.log().subWriteLog("Clock changes cannot be watched on this system");
 
-    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT},
-                                    [&client](int) { client.funShutdownApplication(true); });
+    // SIGHUP (the terminal it was started from closed) is no reason to end.
+    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&client](int sig) {
+        if (sig != SIGHUP)
+            client.funShutdownApplication(true);
+    });
 
     client.Main(commandLine, displayKind(env));
-    const int rc = QApplication::exec();
+    const int rc = processExit.exec();
     // What is destroyed before the client and the forms is no longer reachable from them.
     forms.hooks() = FormHooks{};
     relay.bind(nullptr, nullptr, nullptr);

@@ -343,8 +343,9 @@ bool Client::funShutdownApplication(bool endProcess) {
             forms.unload(FormId::frmMsgBox);
             m_msgBoxShown = false;
         }
-        for (FormId f :
-             {FormId::frmSmallStatus, FormId::frmMicroStatus, FormId::frmStatus, FormId::frmBlock})
+        // The modal dialogs first: their nested event loops end with them.
+        for (FormId f : {FormId::frmSetupWizard, FormId::frmOptions, FormId::frmSmallStatus,
+                         FormId::frmMicroStatus, FormId::frmStatus, FormId::frmBlock})
             if (forms.isLoaded(f))
                 forms.unload(f);
         // The timers stop even when the main form never loaded: nothing may tick afterwards.
