@@ -210,8 +210,8 @@ void QtForms::unload(FormId id) {
     case FormId::frmMain:
         if (m_main) {
             // Form_Unload: the position is saved with the user settings.
-            m_client->userSettings().mainTop = m_main->y() * kTwipsPerPixel;
-            m_client->userSettings().mainLeft = m_main->x() * kTwipsPerPixel;
+            m_client->userSettings().mainTop = m_main->geometry().y() * kTwipsPerPixel;
+            m_client->userSettings().mainLeft = m_main->geometry().x() * kTwipsPerPixel;
             m_main->setShuttingDown(true);
             m_main->hide();
             m_main.reset();
