@@ -1,10 +1,10 @@
 // tlvcli: builds the real ports, hands them to the one wiring of the client (app/assembly.h),
 // then runs the Qt event loop.
 #include "app/desktop_assembly.h"
+#include "app/linux_sound_mute.h"
 #include "control/clsVolume.h"
 #include "control/modWinLock.h"
 #include "platform/actions.h"
-#include "platform/linux/alsa_mixer.h"
 #include "platform/linux/control_platform.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_adapters.h"
@@ -105,7 +105,6 @@ int main(int argc, char** argv) {
 
     // Lockdown and mute act on the PC: recorded in sandbox mode.
     std::unique_ptr<LockLibrary> lockLibrary;
-    AlsaMixer alsaMixer;
     std::unique_ptr<ShellLockdown> lockdown;
     std::unique_ptr<SoundMute> mute;
     std::unique_ptr<SessionEndPort> sessionEnd;
@@ -120,7 +119,7 @@ int main(int argc, char** argv) {
                                                        logger->subWriteLog(t);
                                                }});
         lockdown = std::make_unique<modWinLock>(lockLibrary.get(), [&logger] { return logger; });
-        mute = std::make_unique<VolumeMute>(alsaMixer);
+        mute = std::make_unique<LinuxSoundMute>(scheduler, clock);
         sessionEnd = std::make_unique<LinuxSessionEnd>(envValue(env, "XDG_SESSION_ID"));
     }
     // Processes, windows, browser addresses, cleanup and batch files: recorded in sandbox mode.
@@ -142,10 +141,13 @@ int main(int argc, char** argv) {
     for (const auto& line : hiveProblems)
         client.log().subWriteLog(line);
 
-    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT},
-                                    [&client](int) { client.funShutdownApplication(true); });
+    // SIGHUP (the terminal it was started from closed) is no reason to end.
+    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP}, [&client](int sig) {
+        if (sig != SIGHUP)
+            client.funShutdownApplication(true);
+    });
 
     assembly.start(commandLine, displayKind(env));
-    const int rc = QApplication::exec();
+    const int rc = processExit.exec();
     return rc;
 }

@@ -39,6 +39,14 @@ foreach(size IN LISTS tlv_icon_sizes)
     endif()
 endforeach()
 
+# What a café enables by copying into /etc (docs/install.md): the X server's terminal switch and
+# zap keys off, SysRq limited. Shipped as files to copy, not into /etc: installing the package to
+# try it, on a staff or build PC, must not change how that machine's keyboard and kernel behave.
+install(FILES ${TLVCLI_PACKAGING_DIR}/lockdown/50-tlvcli-lockdown.conf
+    DESTINATION ${TLVCLI_SHARE_DIR}/lockdown/xorg.conf.d)
+install(FILES ${TLVCLI_PACKAGING_DIR}/lockdown/90-tlvcli-sysrq.conf
+    DESTINATION ${TLVCLI_SHARE_DIR}/lockdown/sysctl.d)
+
 # Menu entry, and the autostart entry as a template: start at logon is chosen per user (the
 # options dialog writes ~/.config/autostart/tlvcli.desktop), never for every account at once.
 install(FILES ${TLVCLI_PACKAGING_DIR}/tlvcli.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -239,7 +239,8 @@ void Client::subInitApp() {
         m_store->funInitSettings(4);
         m_store->subGetConstWksn(m_const);
         m_store->subGetSystemSettings(m_sys, m_const);
-        m_store->subGetUserSettings(m_userSettings);
+        const FormsPort::ScreenSize screen = m_ports.forms.screenSize();
+        m_store->subGetUserSettings(m_userSettings, screen.widthTwips, screen.heightTwips);
         m_tmrActivateClient->setInterval(m_const.wksnCnxBootDelay);
         m_ports.status.subSetCloseButtons(m_const.wksnHideAllStatusWin == 1,
                                           m_const.wksnDisableSessCloseButton == 1);
@@ -343,8 +344,9 @@ bool Client::funShutdownApplication(bool endProcess) {
             forms.unload(FormId::frmMsgBox);
             m_msgBoxShown = false;
         }
-        for (FormId f :
-             {FormId::frmSmallStatus, FormId::frmMicroStatus, FormId::frmStatus, FormId::frmBlock})
+        // The modal dialogs first: their nested event loops end with them.
+        for (FormId f : {FormId::frmSetupWizard, FormId::frmOptions, FormId::frmSmallStatus,
+                         FormId::frmMicroStatus, FormId::frmStatus, FormId::frmBlock})
             if (forms.isLoaded(f))
                 forms.unload(f);
         // The timers stop even when the main form never loaded: nothing may tick afterwards.

@@ -347,6 +347,9 @@ void Client::onServerActivateWksn() {
             if (m_const.wksnRebootOnSessionEnd == 1 && !m_flags.debug) {
                 call(m_hooks.emptySnapshot);
                 subShutdown(kEwxReboot, "");
+                // The restart is on its way: no tray icon, lock screen or blink in its delay.
+                if (m_shuttingDown)
+                    return;
             }
         }
         subActivate();

@@ -85,7 +85,14 @@ public:
     virtual void applyDefaultUsage(UsageSelection selection) = 0;
     virtual void stopCloseSessionCountdown() = 0;
 
-    // Main form.
+    // Main form. Its position is kept in twips, 15 to the pixel.
+    static constexpr int kTwipsPerPixel = 15;
+    struct ScreenSize {
+        int widthTwips = 0;
+        int heightTwips = 0;
+    };
+    // The primary screen, for the main form's default position.
+    virtual ScreenSize screenSize() const = 0;
     virtual void showMain(bool topmostWithFocus) = 0;
     virtual void fitMainToControls() = 0;
     // Disabled workstation: cmdActiver disabled, the status label, cmdQuit default and focused.

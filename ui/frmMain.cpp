@@ -97,7 +97,10 @@ void frmMain::restorePosition(int top, int left, const QRect& screen) {
     // Also kept inside from the top and the left (a position saved on a larger screen).
     top = std::max(top, screen.top());
     left = std::max(left, screen.left());
-    move(left, top);
+    // The client area's corner, as geometry() gives it back when the position is saved: move()
+    // before the first show places the client area under some window managers and the frame
+    // under others, and the window would creep by a title bar at every start.
+    setGeometry(QRect(QPoint(left, top), size()));
     m_savedTop = top;
     m_savedLeft = left;
 }

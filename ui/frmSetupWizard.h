@@ -39,6 +39,8 @@ public:
     void cmdBack_Click();
     void cmdFinish_Click();
     void cmdCancel_Click();
+    // Closes without asking (the program is ending).
+    void unload();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -52,7 +54,6 @@ private:
     bool machinePartDone() const;
     void applyConnectionMode();
     bool confirmClose();
-    void unload();
 
     std::unique_ptr<Ui::frmSetupWizard> m_ui;
     Scheduler& m_scheduler;

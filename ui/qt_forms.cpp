@@ -155,8 +155,9 @@ void QtForms::ensureMain() {
         m_main->setConnexionStatus(formText()(10337));
         const QScreen* screen = QGuiApplication::primaryScreen();
         if (screen)
-            m_main->restorePosition(m_client->userSettings().mainTop,
-                                    m_client->userSettings().mainLeft, screen->geometry());
+            m_main->restorePosition(m_client->userSettings().mainTop / kTwipsPerPixel,
+                                    m_client->userSettings().mainLeft / kTwipsPerPixel,
+                                    screen->geometry());
     }
 }
 
@@ -209,8 +210,8 @@ void QtForms::unload(FormId id) {
     case FormId::frmMain:
         if (m_main) {
             // Form_Unload: the position is saved with the user settings.
-            m_client->userSettings().mainTop = m_main->y();
-            m_client->userSettings().mainLeft = m_main->x();
+            m_client->userSettings().mainTop = m_main->geometry().y() * kTwipsPerPixel;
+            m_client->userSettings().mainLeft = m_main->geometry().x() * kTwipsPerPixel;
             m_main->setShuttingDown(true);
             m_main->hide();
             m_main.reset();
@@ -372,6 +373,14 @@ void QtForms::setServerConnected(bool connected) {
 }
 
 // ---- main form ----
+
+FormsPort::ScreenSize QtForms::screenSize() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    return {screen->geometry().width() * kTwipsPerPixel,
+            screen->geometry().height() * kTwipsPerPixel};
+}
 
 void QtForms::showMain(bool topmostWithFocus) {
     ensureMain();

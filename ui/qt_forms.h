@@ -92,6 +92,7 @@ public:
     bool lockOptionEnabled(LockOption option) const override;
     void applyDefaultUsage(UsageSelection selection) override;
     void stopCloseSessionCountdown() override;
+    ScreenSize screenSize() const override;
     void showMain(bool topmostWithFocus) override;
     void fitMainToControls() override;
     void showMainDisabled(const std::string& statusText) override;

@@ -158,6 +158,10 @@ void StaffDialogs::unload(FormId id) {
         if (m_options)
             m_options->unload();
         break;
+    case FormId::frmSetupWizard:
+        if (m_wizard)
+            m_wizard->unload();
+        break;
     default:
         break;
     }

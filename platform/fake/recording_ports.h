@@ -70,6 +70,7 @@ public:
     bool lockOptionEnabled(LockOption o) const override { return m_disabledOptions.count(o) == 0; }
     void applyDefaultUsage(UsageSelection s) override;
     void stopCloseSessionCountdown() override { m_log.add("stop tmrCloseSession"); }
+    ScreenSize screenSize() const override { return screen; }
     void showMain(bool topmost) override {
         m_log.add(topmost ? "show frmMain topmost" : "show frmMain");
     }
@@ -89,6 +90,7 @@ public:
     std::set<FormId> m_loaded;
     std::set<LockOption> m_disabledOptions;
     MsgAnswer nextAnswer = MsgAnswer::Yes;
+    ScreenSize screen{1366 * kTwipsPerPixel, 768 * kTwipsPerPixel};
     BlockScreenView lastView;
     std::string lastMessageText, lastMessageTitle;
     MsgBoxStyle lastMessageStyle;

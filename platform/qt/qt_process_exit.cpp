@@ -6,8 +6,19 @@
 namespace tlv {
 
 void QtProcessExit::endProcess(int exitCode) {
+    if (!m_requested) {
+        m_requested = true;
+        m_exitCode = exitCode;
+    }
     QTimer::singleShot(0, QCoreApplication::instance(),
                        [exitCode] { QCoreApplication::exit(exitCode); });
+}
+
+int QtProcessExit::exec() {
+    if (m_requested)
+        return m_exitCode;
+    const int rc = QCoreApplication::exec();
+    return m_requested ? m_exitCode : rc;
 }
 
 } // namespace tlv

@@ -153,6 +153,104 @@ check_contents() {
     fi
 }
 
+# An xorg.conf.d snippet as far as it can be checked without an X server: known sections, each
+# closed, quotes paired, only Option lines in ServerFlags, and DontVTSwitch and DontZap switched
+# on. Prints what is wrong; status 1 then.
+xorg_conf_errors() {
+    awk '
+    function bool_on(v) { v = tolower(v); return v == "true" || v == "on" || v == "yes" || v == "1" }
+    BEGIN {
+        split("Files ServerFlags Module Extensions InputDevice InputClass OutputClass Device " \
+              "VideoAdaptor Monitor Modes Screen ServerLayout DRI Vendor", names, " ")
+        for (i in names) known[names[i]] = 1
+        bad = 0
+    }
+    { sub(/^[ \t]+/, ""); sub(/[ \t\r]+$/, "") }
+    /^(#|$)/ { next }
+    {
+        q = gsub(/"/, "\"")
+        if (q % 2) { print FILENAME ":" FNR ": unpaired quote"; bad = 1; next }
+    }
+    $1 == "Section" {
+        if (section != "") { print FILENAME ":" FNR ": Section inside " section; bad = 1 }
+        section = $2; gsub(/"/, "", section)
+        if (!(section in known)) { print FILENAME ":" FNR ": unknown section " section; bad = 1 }
+        next
+    }
+    $1 == "EndSection" {
+        if (section == "") { print FILENAME ":" FNR ": EndSection without Section"; bad = 1 }
+        section = ""; next
+    }
+    section == "" { print FILENAME ":" FNR ": outside any section: " $0; bad = 1; next }
+    section == "ServerFlags" {
+        if ($1 != "Option" || $2 !~ /^".+"$/) { print FILENAME ":" FNR ": not an Option: " $0; bad = 1; next }
+        name = $2; value = $3; gsub(/"/, "", name); gsub(/"/, "", value)
+        if (NF > 3) { print FILENAME ":" FNR ": too many words: " $0; bad = 1 }
+        if (value == "" || bool_on(value)) on[name] = 1
+    }
+    END {
+        if (section != "") { print FILENAME ": Section " section " not closed"; bad = 1 }
+        if (!("DontVTSwitch" in on)) { print FILENAME ": DontVTSwitch not switched on"; bad = 1 }
+        if (!("DontZap" in on)) { print FILENAME ": DontZap not switched on"; bad = 1 }
+        exit bad
+    }' "$1"
+}
+
+# A sysctl.d drop-in: "key = value" lines only, and kernel.sysrq a bit mask that leaves out
+# keyboard control (4) and signalling all processes (64). procps reads it without writing
+# anything (--dry-run) where it can.
+sysctl_conf_errors() {
+    awk '
+    { sub(/^[ \t]+/, ""); sub(/[ \t\r]+$/, "") }
+    /^([#;]|$)/ { next }
+    !/^-?[a-z0-9_]+(\.[a-z0-9_]+)+[ \t]*=[ \t]*[^ \t]/ { print FILENAME ":" FNR ": not key = value: " $0; bad = 1; next }
+    {
+        key = $0; sub(/[ \t]*=.*/, "", key); value = $0; sub(/^[^=]*=[ \t]*/, "", value)
+        if (key == "kernel.sysrq") {
+            seen = 1
+            if (value !~ /^[0-9]+$/ || value + 0 > 511) { print FILENAME ":" FNR ": kernel.sysrq " value " is no bit mask"; bad = 1 }
+            else if (value == 1 || int(value / 4) % 2 || int(value / 64) % 2) { print FILENAME ":" FNR ": kernel.sysrq " value " leaves SAK or process signalling on"; bad = 1 }
+        }
+    }
+    END { if (!seen) { print FILENAME ": no kernel.sysrq"; bad = 1 }; exit bad }' "$1" || return 1
+    if command -v sysctl >/dev/null 2>&1 && sysctl --help 2>&1 | grep -q -- '--dry-run'; then
+        local out
+        out=$(sysctl --dry-run -p "$1" 2>&1 >/dev/null || true)
+        if grep -qi 'syntax' <<<"$out"; then
+            echo "$out"
+            return 1
+        fi
+    fi
+}
+
+check_lockdown_snippets() {
+    local xorg=$root/usr/share/tlvcli/lockdown/xorg.conf.d/50-tlvcli-lockdown.conf
+    local sysrq=$root/usr/share/tlvcli/lockdown/sysctl.d/90-tlvcli-sysrq.conf
+    [ -s "$xorg" ] || fail "the Xorg snippet ${xorg#"$root"} is missing"
+    [ -s "$sysrq" ] || fail "the SysRq drop-in ${sysrq#"$root"} is missing"
+    local errors
+    errors=$(xorg_conf_errors "$xorg") || fail "Xorg snippet: $errors"
+    errors=$(sysctl_conf_errors "$sysrq") || fail "SysRq drop-in: $errors"
+    # The checks see the faults they are for.
+    local broken=$work/broken
+    mkdir -p "$broken"
+    sed '/EndSection/d' "$xorg" >"$broken/unclosed.conf"
+    sed 's/"DontZap" "true"/"DontZap" "false"/' "$xorg" >"$broken/zap.conf"
+    sed 's/^\(Section "ServerFlags"\)/\1 "x/' "$xorg" >"$broken/quote.conf"
+    for f in unclosed zap quote; do
+        if xorg_conf_errors "$broken/$f.conf" >/dev/null; then
+            fail "the Xorg check passed a broken snippet ($f)"
+        fi
+    done
+    sed 's/^kernel.sysrq = .*/kernel.sysrq = 1/' "$sysrq" >"$broken/all.conf"
+    sed 's/^kernel.sysrq = /kernel.sysrq /' "$sysrq" >"$broken/syntax.conf"
+    for f in all syntax; do
+        if sysctl_conf_errors "$broken/$f.conf" >/dev/null; then
+            fail "the sysctl check passed a broken drop-in ($f)"
+        fi
+    done
+}
+
 # Runs the maintainer scripts with a PATH that holds only recording stand-ins, so no command
 # can reach the machine: every call is written to $calls instead.
 check_maintainer_scripts() {
@@ -268,6 +366,7 @@ check_against_simulator() {
 case "$part" in
 contents)
     check_contents
+    check_lockdown_snippets
     check_maintainer_scripts
     check_installed_programs
     ;;

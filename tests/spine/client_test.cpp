@@ -352,6 +352,42 @@ TEST(Session, RebootAfterAPrepaidSessionUnlessDebugOrNoReboot) {
     }
 }
 
+// ActivateWksn at the end of a session with the reboot option: during the restart's delay
+// nothing comes back on screen (tray icon, lock screen, blinking); without it the client
+// activates as usual.
+TEST(Session, ActivateWithRebootShowsNothingDuringTheRebootDelay) {
+    for (const bool reboot : {true, false}) {
+        ClientRig rig;
+        rig.setWizard(1, 1);
+        rig.setMachine("Constants", "wksnRebootOnSessionEnd", RegValue::dw(reboot ? 1 : 0));
+        rig.setMachine("Constants", "wksnShutdownDelay", RegValue::dw(5));
+        rig.start();
+        rig.c().setPreviousState(kStateConnected);
+        rig.c().setState(kStateSessionEnd);
+        rig.fake.calls.clear();
+        rig.c().onServerActivateWksn();
+        rig.scheduler.advance(3'000);
+        const auto& calls = rig.calls();
+        const bool shown = rig.fake.calls.has("tray add") ||
+                           !rig.fake.calls.with("show frmBlock").empty() ||
+                           !rig.fake.calls.with("tray img").empty();
+        EXPECT_EQ(shown, !reboot) << ::testing::PrintToString(calls);
+        EXPECT_EQ(rig.c().tmrActiveTrayIcon().enabled(), !reboot);
+        rig.scheduler.advance(3'000);
+        EXPECT_EQ(rig.fake.calls.has("exitwindows 6"), reboot);
+    }
+}
+
+// The main window's default position: centred on the screen, in twips.
+TEST(Startup, MainWindowPositionDefaultsToTheScreenCentreInTwips) {
+    ClientRig rig;
+    rig.setWizard(1, 1);
+    rig.fake.forms.screen = {1280 * 15, 1024 * 15};
+    rig.start();
+    EXPECT_EQ(rig.c().userSettings().mainTop, (1024 * 15 - 1935) / 2);
+    EXPECT_EQ(rig.c().userSettings().mainLeft, (1280 * 15 - 4740) / 2);
+}
+
 TEST(Session, ExhaustedCreditBlocksWithTheNoCreditScreen) {
     ClientRig rig;
     rig.setWizard(1, 1);

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tlv {
@@ -111,6 +113,37 @@ TEST_F(SandboxRun, EntersTheDefaultStateAndShutsDownOnSigterm) {
         lines += line + "\n";
     EXPECT_EQ(lines, "lockdown\tTaskSwitching\t0\nlockdown\tCtrlAltDel\t0\n"
                      "lockdown\tDesktop\t0\nlockdown\tTaskbar\t0\n");
+}
+
+// A client started from a terminal that is then closed gets SIGHUP: it stays; the SIGTERM of a
+// log-out still ends it in order.
+TEST_F(SandboxRun, SurvivesSighupAndStillShutsDownOnSigterm) {
+    ASSERT_TRUE(procs.configure());
+    const int pid = procs.spawn(TLVCLI_EXE, {});
+    ASSERT_TRUE(test::waitForText(root.file("actions.log"), "lockdown\tTaskbar\t0"));
+    procs.signal(pid, SIGHUP);
+    EXPECT_EQ(procs.waitExit(pid, 2), -1) << "SIGHUP ended the client";
+    procs.signal(pid, SIGTERM);
+    EXPECT_EQ(procs.waitExit(pid, 10), 0);
+}
+
+// The first start: the setup wizard is open (a modal dialog with its own event loop) when the
+// log-out's SIGTERM comes. The wizard and the process end in order, the lock goes with them.
+TEST_F(SandboxRun, SigtermWhileTheSetupWizardIsOpenEndsTheProcess) {
+    const std::string constants = "HKLM\\Software\\Talvor Client\\Constants";
+    ASSERT_TRUE(procs.reg(constants, "cnxBroardcastAdr", "REG_SZ", procs.address()));
+    ASSERT_TRUE(
+        procs.reg(constants, "cnxUdpPortServer", "REG_DWORD", std::to_string(procs.udpPort())));
+    ASSERT_TRUE(
+        procs.reg(constants, "cnxUdpPortWksn", "REG_DWORD", std::to_string(procs.udpPort() + 1)));
+    const std::string output = root.file("client.out");
+    const int pid = procs.spawn(TLVCLI_EXE, {"-d"}, output);
+    ASSERT_TRUE(test::waitForText(output, "ConfigWizard")) << test::readFile(output);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the dialog's loop runs
+    procs.signal(pid, SIGTERM);
+    EXPECT_EQ(procs.waitExit(pid, 10), 0) << "the exit request was lost in the wizard";
+    EXPECT_NE(test::readFile(output).find("App shutdown"), std::string::npos)
+        << "not ended in order: " << test::readFile(output);
 }
 
 } // namespace

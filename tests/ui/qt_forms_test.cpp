@@ -14,6 +14,7 @@
 #include "ui_frmStatus.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,30 @@ TEST_F(QtFormsClient, LanguageChosenOnTheLockScreenRelocalizesAndReloadsTheMessa
     // The next customer starts in the cafe's language.
     client->subShowBlockScreen();
     EXPECT_EQ(u.cmdCxn->text().toStdString(), client->texts().funLoadResStringDefault(10113));
+}
+
+// Top and Left are twips, 15 to the pixel: the default centres the main window on the screen,
+// a stored position is read and written in twips.
+TEST_F(QtFormsClient, MainWindowPositionIsCentredAndKeptInTwips) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    start();
+    ASSERT_NE(forms->main(), nullptr);
+    EXPECT_EQ(forms->main()->pos(), QPoint((screen.width() * 15 - 4740) / 2 / 15,
+                                           (screen.height() * 15 - 1935) / 2 / 15));
+    forms->main()->move(100, 40);
+    client->funShutdownApplication(false);
+    const std::string key = SettingsStore::keyPath(kSettingsAppName, "Main window position");
+    EXPECT_EQ(user.get(key, "Left"), RegValue::sz("1500"));
+    EXPECT_EQ(user.get(key, "Top"), RegValue::sz("600"));
+}
+
+TEST_F(QtFormsClient, StoredMainWindowPositionIsReadInTwips) {
+    const std::string key = SettingsStore::keyPath(kSettingsAppName, "Main window position");
+    user.set(key, "Left", RegValue::sz("1800"));
+    user.set(key, "Top", RegValue::sz("750"));
+    start();
+    ASSERT_NE(forms->main(), nullptr);
+    EXPECT_EQ(forms->main()->pos(), QPoint(120, 50));
 }
 
 } // namespace
