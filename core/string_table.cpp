@@ -300,6 +300,8 @@ constexpr StringEntry kTable[] = {
     {kStrWaylandRefused, "Talvor Client cannot lock the desktop of a Wayland session."},
     {kStrWaylandHint,
      "Please log on to an X11 session, or start Talvor Client with the option -t (no lockdown)."},
+    {kStrServerLost, "No connection to the server: please wait a moment or contact the manager."},
+    {kStrFollowingServer, "Your session is paused: this screen follows the manager's screen."},
 };
 } // namespace
 

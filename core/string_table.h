@@ -18,6 +18,8 @@ constexpr int32_t kStrPasswordKey = 10005;
 enum : int32_t {
     kStrWaylandRefused = 10364,
     kStrWaylandHint = 10365,
+    kStrServerLost = 10366,
+    kStrFollowingServer = 10367,
 };
 
 // The built-in English string table, sorted by id.

@@ -55,17 +55,19 @@ frmAbout::frmAbout(Scheduler& scheduler, FormText text, Logger& log, Deps deps, 
     try {
         m_ui->setupUi(this);
         setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-        const QScreen* s = QGuiApplication::primaryScreen();
-        applyTheme(this, s ? themeScale(s->size()) : 1.0);
+        applyTheme(this, primaryScreenScale());
         if (m_deps.setFormLoaded)
             m_deps.setFormLoaded(FormId::frmAbout, true);
         subBuildAcknowledgements();
         subLocalizeInterface();
 
         QStringList lines;
+        // "&&" is one ampersand on a button; a label shows every character as it is.
         for (const std::string& l : m_ackn)
-            lines << QString::fromStdString(l);
+            lines << QString::fromStdString(l).replace("&&", "&");
         m_ui->lblAckn->setText(lines.join("\r\n"));
+        // The credits scroll through their frame: cut at its edges on purpose.
+        m_ui->fraAckn->setProperty("scrolling", true);
         m_ui->lblAckn->setGeometry(0, 0, m_ui->fraAckn->minimumWidth(),
                                    kLineHeightPx * static_cast<int>(m_ackn.size()));
 
@@ -80,6 +82,8 @@ frmAbout::frmAbout(Scheduler& scheduler, FormText text, Logger& log, Deps deps, 
         for (QWidget* w : findChildren<QWidget*>())
             w->installEventFilter(this);
 
+        // The notice wraps: its height follows the width.
+        refitWindow(this);
         m_tmrAcknScroller = scheduler.createTimer([this] { tmrAcknScroller_Timer(); });
         m_tmrAcknScroller->start(100);
         m_tmrQuit = scheduler.createTimer([this] { unload(); });

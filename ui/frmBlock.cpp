@@ -1,5 +1,6 @@
 #include "ui/frmBlock.h"
 
+#include "core/string_table.h"
 #include "platform/scheduler.h"
 #include "tlv_version.h"
 #include "ui/language_flags.h"
@@ -7,11 +8,17 @@
 #include "ui/theme.h"
 #include "ui_frmBlock.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
+
+#include <cmath>
 
 namespace tlv {
 
@@ -71,8 +78,15 @@ frmBlock::frmBlock(Scheduler& scheduler, FormText text, BlockHost& host, bool no
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
 
-    u.txtCardNumToolTip->hide();
-    u.txtLoginToolTip->hide();
+    // The hints keep their room while hidden: the panel does not move when one appears.
+    for (QWidget* hint :
+         {static_cast<QWidget*>(u.txtCardNumToolTip), static_cast<QWidget*>(u.txtLoginToolTip)}) {
+        QSizePolicy policy = hint->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        hint->setSizePolicy(policy);
+        hint->hide();
+    }
+    u.lblServerLost->hide();
     u.fraFollowServer->hide();
     u.lblSandbox->hide();
     u.imgFlags->setPixmap(drawPicture(Picture::Language, 20));
@@ -136,12 +150,16 @@ void frmBlock::subLocalizeInterface() {
     u.lblLocked->setText(t(10298));
     u.lblLockedContact->setText(t(10123));
     u.picLogo->setToolTip(t(10339));
+    u.lblServerLost->setText(t(kStrServerLost));
+    if (m_followed.isNull())
+        u.imgFollowServer->setText(t(kStrFollowingServer));
     u.lblGNU->setText(t(10010));
     u.lblAppVersion->setText(t(10000) + " " + QString::fromUtf8(kVersionText));
     if (m_tmrCloseSession->enabled() || m_state == 8)
         u.lblCloseSessionWarning->setText(
             t(10219) + QString::fromStdString(m_host.funFormatTime(m_sessionExpiry)));
     updateIndicatorTip();
+    fitPanel();
 }
 
 void frmBlock::showCoveringScreen() {
@@ -176,13 +194,19 @@ void frmBlock::showStateFrames(int state) {
     u.fraControlsNoMoreCredit->setVisible(state == 8);
     u.fraControlsPaused->setVisible(state == 9);
     u.fraControlsLocked->setVisible(state == 10);
-    // Only the login screen offers the language choice.
-    u.cmbLanguage->setVisible(state == 2);
-    u.imgFlags->setVisible(state == 2 && u.cmbLanguage->count() > 0);
+    // Every blocked state offers the language choice: a paused customer reads it too.
+    u.imgFlags->setVisible(u.cmbLanguage->count() > 0);
     if (state != 8)
         m_tmrCloseSession->stop();
     if (state == 8)
         u.cmdReCnx->setEnabled(m_connected);
+    updateServerLost();
+    fitPanel();
+}
+
+void frmBlock::updateServerLost() {
+    // What needs the server says why it is off, not only the small indicator.
+    m_ui->lblServerLost->setVisible(!m_connected && (m_state == 2 || m_state == 8));
 }
 
 void frmBlock::resetLoginPanel(int defaultUsage, bool connectedMode) {
@@ -231,11 +255,87 @@ void frmBlock::setMessageFile(const std::string& path) {
     QTextDocument* doc = m_ui->rtbMessage->document();
     if (path.empty() || !rtf::loadTextDocument(QString::fromStdString(path), *doc, opts))
         doc->clear();
-    m_ui->fraMessage->setVisible(!doc->isEmpty());
-    // The box grows with its document up to a quarter of the screen, then scrolls.
-    doc->setTextWidth(m_ui->picLogo->width() - 2 * doc->documentMargin());
-    const int h = static_cast<int>(doc->size().height()) + 4;
-    m_ui->rtbMessage->setFixedHeight(std::min(h, std::max(100, height() / 4)));
+    fitPanel();
+}
+
+namespace {
+
+// The bottom of the last line that ends above limit: a box of that height shows no cut line.
+int lastLineBottom(QTextDocument& doc, int limit) {
+    int best = 0;
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QRectF r = layout->blockBoundingRect(b);
+        const QTextLayout* lines = b.layout();
+        for (int i = 0; lines && i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const int bottom = static_cast<int>(std::ceil(r.top() + line.y() + line.height()));
+            if (bottom <= limit)
+                best = std::max(best, bottom);
+        }
+    }
+    return best > 0 ? best : limit;
+}
+
+} // namespace
+
+void frmBlock::fitPanel() {
+    auto& u = *m_ui;
+    QTextDocument* doc = u.rtbMessage->document();
+    const bool shown = !doc->isEmpty() && m_state != 11;
+    u.fraMessage->setVisible(shown);
+    if (!shown)
+        return;
+    const double scale = m_scale > 0 ? m_scale : 1.0;
+    QLayout* l = u.fraForm->layout();
+    const QMargins m = l->contentsMargins();
+    // The panel as its fixed-size layout will make it with a message of one pixel: the other
+    // rows give its width, and the height they leave between the header and the footer is
+    // the message's.
+    u.rtbMessage->setFixedSize(1, 1);
+    settleLayout(u.fraForm);
+    const QSize others = l->sizeHint();
+    const int width =
+        std::max(static_cast<int>(640 * scale), others.width()) - m.left() - m.right();
+    const int rest = others.height() - 1;
+    int bands = 0;
+    for (QWidget* band : {u.fraHeader, u.fraFooter})
+        if (!band->isHidden())
+            bands += band->sizeHint().height();
+    const int gaps = 2 * static_cast<int>(10 * scale);
+    // Before the first show the window does not have its screen's size yet.
+    const QSize area = screen() && !isVisible() ? screen()->geometry().size() : size();
+    const int screenHeight = area.height();
+    const int room = screenHeight - bands - gaps - rest;
+    if (room < static_cast<int>(40 * scale)) {
+        // A small screen: the controls come first.
+        u.fraMessage->hide();
+        return;
+    }
+
+    // A long message first widens the panel (up to most of the screen), then scrolls.
+    auto docHeight = [doc](int w) {
+        doc->setTextWidth(w);
+        return static_cast<int>(std::ceil(doc->size().height()));
+    };
+    const int widest =
+        std::max(width, std::min(area.width() * 9 / 10, static_cast<int>(1100 * scale)) - m.left() -
+                            m.right());
+    int textWidth = width;
+    int h = docHeight(textWidth);
+    while (h > room && textWidth < widest) {
+        textWidth = std::min(widest, textWidth + static_cast<int>(60 * scale));
+        h = docHeight(textWidth);
+    }
+    int box = h + 2;
+    const bool scrolls = box > room;
+    if (scrolls) {
+        docHeight(textWidth - u.rtbMessage->verticalScrollBar()->sizeHint().width());
+        box = lastLineBottom(*doc, room);
+    }
+    u.rtbMessage->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAsNeeded
+                                                     : Qt::ScrollBarAlwaysOff);
+    u.rtbMessage->setFixedSize(textWidth, box);
 }
 
 void frmBlock::setLogo(const QPixmap& logo) {
@@ -245,7 +345,16 @@ void frmBlock::setLogo(const QPixmap& logo) {
 
 void frmBlock::setFollowedScreen(const QPixmap& screen) {
     m_followed = screen;
-    m_ui->imgFollowServer->setPixmap(screen);
+    auto* img = m_ui->imgFollowServer;
+    // Until the manager's screen arrives the customer reads what the pause means.
+    img->setScaledContents(!screen.isNull());
+    if (screen.isNull()) {
+        img->setPixmap({});
+        img->setText(m_text(kStrFollowingServer));
+    } else {
+        img->setText({});
+        img->setPixmap(screen);
+    }
 }
 
 void frmBlock::setHideCardNumber(bool hide) {
@@ -268,15 +377,49 @@ void frmBlock::fillLanguages(const std::vector<LanguageItem>& languages, int cur
                              const std::vector<LangEntry>& table) {
     auto* c = m_ui->cmbLanguage;
     c->clear();
-    for (const LanguageItem& l : languages) {
-        c->addItem(QString::fromStdString(l.westernName), l.entry);
+    for (const LanguageItem& l : sortedLanguages(languages)) {
+        c->addItem(languageCaption(l), l.entry);
         if (l.entry == currentEntry)
             c->setCurrentIndex(c->count() - 1);
     }
     m_languageTable = table;
     if (!table.empty())
         showLanguageFlags(*c, *m_ui->imgFlags, table);
-    m_ui->imgFlags->setVisible(m_state == 2 && c->count() > 0);
+    m_ui->imgFlags->setVisible(c->count() > 0);
+}
+
+namespace {
+
+// Letters without their accents, in lower case: "É" sorts with "e".
+QString sortKey(const QString& name) {
+    QString key;
+    for (const QChar c : name.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            key += c.toLower();
+    return key;
+}
+
+} // namespace
+
+QString frmBlock::languageCaption(const LanguageItem& l) {
+    const QString native = QString::fromStdString(l.nativeName);
+    const QString western = QString::fromStdString(l.westernName);
+    if (native.isEmpty() || native == western)
+        return western;
+    return native + QString::fromUtf8(" \u2013 ") + western;
+}
+
+std::vector<LanguageItem> frmBlock::sortedLanguages(std::vector<LanguageItem> languages) {
+    // Customers look for their language by its own name.
+    std::stable_sort(
+        languages.begin(), languages.end(), [](const LanguageItem& a, const LanguageItem& b) {
+            const auto name = [](const LanguageItem& l) {
+                return sortKey(
+                    QString::fromStdString(l.nativeName.empty() ? l.westernName : l.nativeName));
+            };
+            return name(a) < name(b);
+        });
+    return languages;
 }
 
 void frmBlock::selectLanguage(int entry) {
@@ -525,6 +668,10 @@ void frmBlock::setServerConnected(bool connected) {
         }
     }
     updateIndicatorTip();
+    const bool lostShown = !m_ui->lblServerLost->isHidden();
+    updateServerLost();
+    if (lostShown != !m_ui->lblServerLost->isHidden())
+        fitPanel();
 }
 
 void frmBlock::updateIndicatorTip() {
@@ -623,10 +770,27 @@ static bool exactlyCtrlAlt(Qt::KeyboardModifiers m) {
            (Qt::ControlModifier | Qt::AltModifier);
 }
 
+QPushButton* frmBlock::defaultButton() const {
+    const auto& u = *m_ui;
+    for (QPushButton* b : {u.cmdCxn, u.cmdReCnx, u.cmdUnPause})
+        if (b->isVisibleTo(this))
+            return b;
+    return nullptr;
+}
+
 void frmBlock::keyPressEvent(QKeyEvent* e) {
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
-        exactlyCtrlAlt(e->modifiers())) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && exactlyCtrlAlt(e->modifiers())) {
         deactivationGesture();
+        return;
+    }
+    // Buttons of a plain window are never default: Enter presses the focused button, else the
+    // frame's main one (a text box passes Enter on to us).
+    if (enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* b = focused && focused->isVisible() ? focused : defaultButton();
+        if (b && b->isEnabled() && b->isVisible())
+            b->click();
         return;
     }
     QWidget::keyPressEvent(e);
@@ -644,12 +808,6 @@ bool frmBlock::eventFilter(QObject* watched, QEvent* e) {
         }
         break;
     }
-    case QEvent::MouseButtonRelease:
-        if (watched == u.optCard)
-            u.txtCardNum->setFocus();
-        else if (watched == u.OptClient)
-            u.txtLogin->setFocus();
-        break;
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
         if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) &&
@@ -684,11 +842,12 @@ void frmBlock::applyScale() {
         m_scale = scale;
         applyTheme(this, scale);
         const int mx = static_cast<int>(36 * scale);
-        // The logo row is always shown: it gives the panel its width.
-        u.picLogo->setFixedWidth(static_cast<int>(640 * scale) - 2 * mx);
-        u.fraForm->layout()->setContentsMargins(mx, static_cast<int>(18 * scale), mx,
-                                                static_cast<int>(22 * scale));
-        u.fraForm->layout()->setSpacing(static_cast<int>(10 * scale));
+        // The logo row is always shown: it gives the panel its least width, and it spans a
+        // wider panel so that the logo stays centred.
+        u.picLogo->setMinimumWidth(static_cast<int>(640 * scale) - 2 * mx);
+        u.fraForm->layout()->setContentsMargins(mx, static_cast<int>(14 * scale), mx,
+                                                static_cast<int>(16 * scale));
+        u.fraForm->layout()->setSpacing(static_cast<int>(8 * scale));
         const int icon = static_cast<int>(22 * scale);
         u.cmdCxn->setIconSize(QSize(icon, icon));
         if (!m_messageFile.empty())
@@ -706,6 +865,7 @@ void frmBlock::applyScale() {
 void frmBlock::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     applyScale();
+    fitPanel();
     m_ui->fraFollowServer->setGeometry(rect());
     m_ui->imgFollowServer->setGeometry(m_ui->fraFollowServer->rect());
 }

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPushButton;
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +53,7 @@ public:
 struct LanguageItem {
     std::string westernName;
     int entry = 0;
+    std::string nativeName;
 };
 
 // The lock screen: covers every screen while the workstation is blocked.
@@ -76,6 +79,7 @@ public:
     // The panel's colour: the message documents and a logo's transparent parts are drawn
     // over it.
     static QColor panelColour() { return QColor(22, 33, 52); }
+    // State 11: the manager's screen; without a picture, a sentence saying what the pause is.
     void setFollowedScreen(const QPixmap& screen);
     void setHideCardNumber(bool hide);
     void setWorkstationName(const std::string& name);
@@ -86,6 +90,9 @@ public:
                        const std::vector<LangEntry>& table = {});
     // Shows the item of a language table entry as chosen, with its flag.
     void selectLanguage(int entry);
+    // The list is sorted by the languages' own names and shows them with the Western names.
+    static std::vector<LanguageItem> sortedLanguages(std::vector<LanguageItem> languages);
+    static QString languageCaption(const LanguageItem& language);
 
     // Connection indicator, driven by the connection supervisor.
     void setServerConnected(bool connected);
@@ -130,11 +137,15 @@ private:
     void tmrUnblock_Timer();
     void tmrNoServCnx_Timer();
     void deactivationGesture();
+    QPushButton* defaultButton() const;
     void setTopmost(bool topmost);
     void updateCxnEnabled();
     bool loginRuleAllowsCxn() const;
     void updateIndicatorTip();
     void applyScale();
+    // The message takes the room the other rows leave between the header and the footer.
+    void fitPanel();
+    void updateServerLost();
     void coverOtherScreens(bool cover);
 
     std::unique_ptr<Ui::frmBlock> m_ui;

@@ -15,8 +15,7 @@ frmMain::frmMain(FormText text, MainHost& host, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::frmMain>()), m_text(std::move(text)),
       m_host(host) {
     m_ui->setupUi(this);
-    const QScreen* s = QGuiApplication::primaryScreen();
-    applyTheme(this, s ? themeScale(s->size()) : 1.0);
+    applyTheme(this, primaryScreenScale());
     m_imgTlvInactive = QIcon(drawPicture(Picture::TrayInactive, 64));
     m_imgTlvCliSmall = QIcon(drawPicture(Picture::TrayActive, 64));
     setWindowIcon(m_imgTlvCliSmall);
@@ -25,7 +24,7 @@ frmMain::frmMain(FormText text, MainHost& host, QWidget* parent)
     m_popup = std::make_unique<QMenu>();
     m_popup->setObjectName("mnuPopup");
     // A top-level menu: it does not inherit the window's style sheet.
-    applyTheme(m_popup.get(), s ? themeScale(s->size()) : 1.0);
+    applyTheme(m_popup.get(), primaryScreenScale());
     m_popup->addAction(u.mnuStatus);
     m_popup->addAction(u.mnuStopSession);
     m_popup->addSeparator();

@@ -14,8 +14,7 @@ frmMsgBox::frmMsgBox(Scheduler& scheduler, FormText text, QWidget* parent)
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                    Qt::CustomizeWindowHint);
-    const QScreen* s = QGuiApplication::primaryScreen();
-    const double scale = s ? themeScale(s->size()) : 1.0;
+    const double scale = primaryScreenScale();
     applyTheme(this, scale);
     m_ui->lblText->setMinimumWidth(static_cast<int>(320 * scale));
     m_ui->lblText->setMaximumWidth(static_cast<int>(560 * scale));
@@ -50,13 +49,12 @@ void frmMsgBox::fill(const QString& text, int buttons, int defaultButton) {
     m_ui->lblText->setText(shown);
     m_ui->fraOK->setVisible(buttons == 0);
     m_ui->fraYesNo->setVisible(buttons == 1);
-    const QScreen* s = QGuiApplication::primaryScreen();
-    const int px = static_cast<int>(40 * (s ? themeScale(s->size()) : 1.0));
+    const int px = static_cast<int>(40 * primaryScreenScale());
     m_ui->img->setPixmap(drawPicture(buttons == 1 ? Picture::MsgQuestion : Picture::MsgInfo, px));
     m_ui->cmdOK->setDefault(buttons == 0);
     m_ui->cmdYes->setDefault(buttons == 1 && m_default == 1);
     m_ui->cmdNo->setDefault(buttons == 1 && m_default == 2);
-    adjustSize();
+    adjustToContents(this);
     centreOnWorkArea();
 }
 

@@ -59,8 +59,7 @@ frmOptions::frmOptions(Scheduler& scheduler, FormText text, SettingsFormsHost& h
         m_ui->setupUi(this);
         setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                        Qt::CustomizeWindowHint);
-        const QScreen* s = QGuiApplication::primaryScreen();
-        applyTheme(this, s ? themeScale(s->size()) : 1.0);
+        applyTheme(this, primaryScreenScale());
         auto& u = *m_ui;
         u.cmdUnlockOptions->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
         for (QCheckBox* c : {u.chkStartActive, u.chkStartAtLogon, u.chkAllowLockdown})

@@ -38,8 +38,7 @@ frmSetupWizard::frmSetupWizard(Scheduler& scheduler, FormText text, SettingsForm
         m_ui->setupUi(this);
         setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                        Qt::CustomizeWindowHint);
-        const QScreen* s = QGuiApplication::primaryScreen();
-        applyTheme(this, s ? themeScale(s->size()) : 1.0);
+        applyTheme(this, primaryScreenScale());
         auto& u = *m_ui;
         connect(u.cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
         connect(u.cmdBack, &QPushButton::clicked, this, [this] { cmdBack_Click(); });
@@ -157,6 +156,8 @@ void frmSetupWizard::showPage(int step) {
         u.chkActivateNow->setChecked(u.chkStartActive->isChecked());
         u.chkActivateNow->setFocus();
     }
+    // Each page has its own texts: a longer one makes the window grow.
+    refitWindow(this);
 }
 
 void frmSetupWizard::cmdNext_Click() {

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include <exception>
 
@@ -30,13 +31,32 @@ std::string lowerText(const std::string& s) {
 }
 
 void themed(QWidget* w) {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    applyTheme(w, s ? themeScale(s->size()) : 1.0);
+    applyTheme(w, primaryScreenScale());
 }
 
 } // namespace
 
 // ---- PasswordDialog ----
+
+void placeOver(QWidget& dialog, QWidget& owner) {
+    adjustToContents(&dialog);
+    const QRect area = owner.frameGeometry();
+    dialog.move(area.center() - QPoint(dialog.width() / 2, dialog.height() / 2));
+    // Over a small owner near an edge (the main form in its corner) the centre would put the
+    // dialog partly off the screen.
+    if (const QScreen* s = owner.screen())
+        keepInside(&dialog, s->availableGeometry());
+    // Stacked above its owner by the window manager.
+    dialog.winId();
+    if (QWindow* w = dialog.windowHandle(); w && owner.window()->windowHandle())
+        w->setTransientParent(owner.window()->windowHandle());
+}
+
+void PasswordDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (const QScreen* s = screen())
+        keepInside(this, s->availableGeometry());
+}
 
 PasswordDialog::PasswordDialog(FormId id, FormText text, PasswordHost& host, Logger& log,
                                QWidget* parent)
@@ -126,7 +146,7 @@ void frmPasswd::prepareLogin() {
 }
 
 void frmPasswd::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    PasswordDialog::showEvent(e);
     if (m_ui->txtLogin->isEnabled())
         m_ui->txtLogin->setFocus();
     else
@@ -185,6 +205,7 @@ void frmPasswd::cmdDeactivate_Click() {
         }
         m_refused = true;
         subLocalizeInterface();
+        refitWindow(this); // the refusal adds a line above the prompt
         m_ui->txtPassword->clear();
         prepareLogin();
         if (m_ui->txtLogin->isEnabled())
@@ -240,7 +261,7 @@ void frmPasswdClose::subLocalizeInterface() {
 }
 
 void frmPasswdClose::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
+    PasswordDialog::showEvent(e);
     m_ui->txtPassword->setFocus();
 }
 
@@ -434,11 +455,8 @@ void PasswordDialogs::present(std::unique_ptr<PasswordDialog> dialog, QWidget* o
     };
     if (topmost)
         d->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    if (owner) {
-        const QRect area = owner->frameGeometry();
-        d->adjustSize();
-        d->move(area.center() - QPoint(d->width() / 2, d->height() / 2));
-    }
+    if (owner)
+        placeOver(*d, *owner);
     if (onCurrentChanged)
         onCurrentChanged(d);
     runModal(*d);

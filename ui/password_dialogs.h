@@ -24,6 +24,9 @@ class Scheduler;
 class Timer;
 
 // Base of the four dialogs: the loaded flag, the localization and the one way out (unload).
+// Centres a dialog over its owner, inside the owner's screen and stacked above it.
+void placeOver(QWidget& dialog, QWidget& owner);
+
 class PasswordDialog : public QDialog, public Localizable {
     Q_OBJECT
 public:
@@ -37,6 +40,8 @@ public:
 
 protected:
     void reject() override; // the close box and Escape act as Cancel
+    // Its layout may still grow it when it is shown: kept inside the screen then.
+    void showEvent(QShowEvent* e) override;
     QString caption(int id) const;
     FormId m_id;
     FormText m_text;

@@ -39,11 +39,9 @@ constexpr int kResNoServer = 10178;
 constexpr int kResContactManager = 10179;
 constexpr int kResSearching = 10310;
 
-// Logos in any format Qt reads; the PNG decoder of the workstation control replaces this for
-// PNG files when it lands.
 // Our own PNG reader (blended over the panel) or Qt's for other formats; a failure is logged
 // and the lock screen shows no logo.
-QPixmap loadLogo(const std::string& path, Logger& log) {
+QPixmap loadPicture(const std::string& path, Logger& log) {
     if (path.empty())
         return {};
     return QPixmap::fromImage(
@@ -129,7 +127,8 @@ frmBlock& QtForms::ensureBlock() {
         for (size_t i = 0; i < m_languages.size(); ++i) {
             if (!m_languages[i].displayable)
                 continue;
-            items.push_back({m_languages[i].westernName, static_cast<int>(i)});
+            items.push_back(
+                {m_languages[i].westernName, static_cast<int>(i), m_languages[i].nativeName});
             if (m_languages[i].languageName == m_client->texts().currentLanguage())
                 current = static_cast<int>(i);
         }
@@ -272,6 +271,8 @@ void QtForms::hide(FormId id) {
 void QtForms::showBlockScreen(const BlockScreenView& v) {
     frmBlock& b = ensureBlock();
     b.showStateFrames(v.followServer ? 11 : v.state);
+    if (v.followServer)
+        showFollowedScreen();
     b.setMessageFile(messageFileOrEnglish(toNativePath(v.messageFile)));
     if (v.resetSessionChoice) {
         auto& u = b.ui();
@@ -282,7 +283,7 @@ void QtForms::showBlockScreen(const BlockScreenView& v) {
     }
     b.setHideCardNumber(v.hideCardNumber);
     b.setSandbox(v.sandbox || m_layout.sandbox);
-    b.setLogo(loadLogo(v.logoPath, m_client->log()));
+    b.setLogo(loadPicture(v.logoPath, m_client->log()));
     if (v.controls == BlockControls::NoMoreCredit)
         b.ui().cmdReCnx->setEnabled(v.rechargeEnabled);
     if (v.startCloseCountdown)
@@ -370,6 +371,14 @@ void QtForms::setServerConnected(bool connected) {
         m_block->setServerConnected(connected);
     if (m_status)
         m_status->setServerConnected(connected);
+}
+
+void QtForms::showFollowedScreen() {
+    // The latest picture of the manager's screen, once the server has sent one.
+    const std::string path = m_layout.dataFolder + "/follow_image.jpg";
+    std::error_code ec;
+    ensureBlock().setFollowedScreen(
+        std::filesystem::exists(path, ec) ? loadPicture(path, m_client->log()) : QPixmap());
 }
 
 // ---- main form ----

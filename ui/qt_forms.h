@@ -150,6 +150,8 @@ private:
     FormText formText() const;
     std::unique_ptr<clsAction> makeAction(MsgAction action, ModeOptionOwner* owner);
     frmBlock& ensureBlock();
+    // State 11: follow_image.jpg of the data folder, or the sentence until one has come.
+    void showFollowedScreen();
     void ensureStatus();
     void ensureMain();
 

@@ -176,9 +176,12 @@ void QtForms::setUnblockDelay(double duration) {
 }
 
 void QtForms::reloadLockMessage() {
-    if (m_block && m_block->isVisible())
-        m_block->setMessageFile(
-            messageFileOrEnglish(toNativePath(m_client->messageFileFor(m_client->state()))));
+    if (!m_block || !m_block->isVisible())
+        return;
+    m_block->setMessageFile(
+        messageFileOrEnglish(toNativePath(m_client->messageFileFor(m_client->state()))));
+    if (m_block->stateShown() == 11)
+        showFollowedScreen();
 }
 
 bool QtForms::isLoaded(std::string_view form) const {

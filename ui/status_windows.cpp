@@ -21,11 +21,6 @@ constexpr Qt::WindowFlags kStatusFlags = Qt::Tool | Qt::WindowTitleHint | Qt::Cu
 // 60 twips from the edges of the work area.
 constexpr int kEdgeMargin = 4;
 
-double screenScale() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? themeScale(s->size()) : 1.0;
-}
-
 } // namespace
 
 frmStatus::frmStatus(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::frmStatus>()) {
@@ -67,7 +62,7 @@ StatusWindows::StatusWindows(Scheduler& scheduler, FormText text, StatusHost& ho
         subHideStatus();
     });
     m_tmrHideStatus->setInterval(60000);
-    m_scale = screenScale();
+    m_scale = primaryScreenScale();
 }
 
 StatusWindows::~StatusWindows() {
@@ -267,7 +262,8 @@ void StatusWindows::prepareForSession(int type) {
 }
 
 void StatusWindows::placeBottomRight(QWidget* w) {
-    w->adjustSize();
+    // Measured with the texts of now: a language chosen while it was hidden changes its size.
+    adjustToContents(w);
     const QRect area = m_host.workArea();
     if (area.isEmpty())
         return;
@@ -284,8 +280,11 @@ void StatusWindows::subShowStatus() {
     if (m_host.sessionType() != 3) {
         auto& s = status();
         placeBottomRight(&s);
-        if (!hideAll)
+        if (!hideAll) {
             s.show();
+            // Shown, every layout measures the texts of now (a language chosen meanwhile).
+            placeBottomRight(&s);
+        }
         if (m_small)
             m_small->hide();
         if (m_micro)

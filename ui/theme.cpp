@@ -1,9 +1,12 @@
 #include "ui/theme.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSize>
 #include <QWidget>
 
@@ -20,7 +23,7 @@ double themeScale(const QSize& screen) {
     if (screen.height() <= 0)
         return 1.0;
     // 1024x768 keeps the base size; 1920x1080 grows by the height ratio (about 1.4).
-    return std::clamp(screen.height() / 768.0, 0.85, 2.5);
+    return std::clamp(screen.height() / 768.0, 0.78, 2.5);
 }
 
 QString themeStyleSheet(double scale) {
@@ -50,6 +53,54 @@ QString themeStyleSheet(double scale) {
 
 void applyTheme(QWidget* w, double scale) {
     w->setStyleSheet(themeStyleSheet(scale));
+}
+
+double primaryScreenScale() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? themeScale(s->size()) : 1.0;
+}
+
+void settleLayout(QWidget* w) {
+    // updateGeometry() drops a widget's cached hints and marks its parent's layout dirty, at
+    // once and whether or not the window is shown.
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        c->updateGeometry();
+        if (QLayout* l = c->layout())
+            l->invalidate();
+    }
+    if (QLayout* l = w->layout()) {
+        l->invalidate();
+        l->activate();
+    }
+}
+
+void adjustToContents(QWidget* w) {
+    settleLayout(w);
+    w->adjustSize();
+    // adjustSize() keeps a window within two thirds of its screen; its layout would then grow
+    // it to its minimum once shown, past where it was placed.
+    w->resize(w->size().expandedTo(w->minimumSize()).expandedTo(w->minimumSizeHint()));
+}
+
+void refitWindow(QWidget* w) {
+    const bool shown = w->isVisible();
+    const QPoint centre = w->frameGeometry().center();
+    adjustToContents(w);
+    if (!shown)
+        return;
+    w->move(w->pos() + centre - w->frameGeometry().center());
+    if (const QScreen* s = w->screen())
+        keepInside(w, s->availableGeometry());
+}
+
+void keepInside(QWidget* w, const QRect& rect) {
+    if (rect.isEmpty())
+        return;
+    // A window's position is that of its frame (title bar and borders included).
+    const QRect frame = w->frameGeometry();
+    const int x = std::max(rect.left(), std::min(frame.left(), rect.right() + 1 - frame.width()));
+    const int y = std::max(rect.top(), std::min(frame.top(), rect.bottom() + 1 - frame.height()));
+    w->move(x, y);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 class QWidget;
 class QSize;
+class QRect;
 
 namespace tlv {
 
@@ -12,6 +13,19 @@ namespace tlv {
 double themeScale(const QSize& screen);
 QString themeStyleSheet(double scale);
 void applyTheme(QWidget* w, double scale);
+// The scale of the primary screen (1 without one).
+double primaryScreenScale();
+
+// A hidden window keeps the size hints of its old texts until it is shown: this measures every
+// layout of w again, so that adjustSize() and placement use the texts it shows now.
+void settleLayout(QWidget* w);
+// settleLayout(), then the size its layout asks for.
+void adjustToContents(QWidget* w);
+// A window resized to the texts it shows now: centred where it was when shown, inside its
+// screen.
+void refitWindow(QWidget* w);
+// Moves a window so that it lies inside rect (as far as it fits).
+void keepInside(QWidget* w, const QRect& rect);
 
 // The pictures of the forms, drawn rather than shipped so that they stay sharp at any scale.
 enum class Picture {

@@ -294,6 +294,74 @@ TEST_F(LockScreen, CtrlAltReturnWithoutPasswordsDeactivatesAtOnce) {
     EXPECT_FALSE(host.called("subDeactivate"));
 }
 
+// Real clicks on an active window: the release must reach the tile, whatever box is shown.
+TEST_F(LockScreen, UsageTilesAnswerTheMouse) {
+    block->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(block.get()));
+    const struct {
+        QRadioButton* tile;
+        QWidget* frame;
+        QWidget* focus;
+    } steps[] = {{u().OptClient, u().fraClient, u().txtLogin},
+                 {u().optSelfService, nullptr, nullptr},
+                 {u().optCard, u().fraCardNumber, u().txtCardNum},
+                 {u().optSelfService, nullptr, nullptr},
+                 {u().OptClient, u().fraClient, u().txtLogin},
+                 {u().optCard, u().fraCardNumber, u().txtCardNum}};
+    for (const auto& s : steps) {
+        QTest::mouseClick(s.tile, Qt::LeftButton);
+        const QString name = s.tile->objectName();
+        EXPECT_TRUE(s.tile->isChecked()) << name.toStdString();
+        EXPECT_EQ(u().fraCardNumber->isVisible(), s.frame == u().fraCardNumber)
+            << name.toStdString();
+        EXPECT_EQ(u().fraClient->isVisible(), s.frame == u().fraClient) << name.toStdString();
+        if (s.focus) {
+            EXPECT_EQ(QApplication::focusWidget(), s.focus) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(LockScreen, EnterPressesTheFramesMainButton) {
+    block->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(block.get()));
+    u().txtCardNum->setFocus();
+    QTest::keyClicks(u().txtCardNum, "123456");
+    QTest::keyClick(u().txtCardNum, Qt::Key_Return);
+    ASSERT_EQ(host.requests.size(), 1u);
+    EXPECT_EQ(host.requests[0].id, "123456");
+
+    // Keyboard only: the client tile, Tab to the boxes, Enter on the password.
+    host.requests.clear();
+    u().OptClient->setFocus();
+    QTest::keyClick(u().OptClient, Qt::Key_Space);
+    ASSERT_TRUE(u().OptClient->isChecked());
+    QTest::keyClicks(QApplication::focusWidget(), "maria");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), u().txtPassword);
+    QTest::keyClicks(u().txtPassword, "pw");
+    QTest::keyClick(u().txtPassword, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(host.requests.size(), 1u);
+    EXPECT_EQ(host.requests[0].type, 4);
+    EXPECT_EQ(host.requests[0].id, "maria");
+    EXPECT_EQ(host.requests[0].password, "pw");
+
+    // Nothing while the button is off (no server).
+    host.requests.clear();
+    block->setServerConnected(false);
+    QTest::keyClick(u().txtPassword, Qt::Key_Return);
+    EXPECT_TRUE(host.requests.empty());
+    block->setServerConnected(true);
+
+    // Paused: Enter resumes; on the focused quit button it asks to close instead.
+    block->showStateFrames(9);
+    u().cmdUnPause->setFocus();
+    QTest::keyClick(u().cmdUnPause, Qt::Key_Return);
+    EXPECT_TRUE(host.called("funUnPauseSession"));
+    u().cmdQuit_1->setFocus();
+    QTest::keyClick(u().cmdQuit_1, Qt::Key_Return);
+    EXPECT_TRUE(host.called("askCloseSession"));
+}
+
 TEST_F(LockScreen, NoCreditCountdownShowsEverySecondAndClosesAtZero) {
     block->showStateFrames(8);
     block->startCloseSessionCountdown(3);
@@ -344,6 +412,51 @@ TEST_F(LockScreen, StatesShowTheirOwnFrameOnly) {
     block->showStateFrames(11);
     EXPECT_FALSE(u().fraForm->isVisible());
     EXPECT_TRUE(u().fraFollowServer->isVisible());
+}
+
+TEST_F(LockScreen, LanguagesSortedByTheirOwnNamesInEveryBlockedState) {
+    block->fillLanguages(
+        {{"English", 0, "English"},
+         {"Greek", 1, "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC"},
+         {"German", 2, "Deutsch"},
+         {"French", 3,
+          "Fran\xC3\xA7"
+          "ais"}},
+        0);
+    std::vector<int> order;
+    for (int i = 0; i < u().cmbLanguage->count(); ++i)
+        order.push_back(u().cmbLanguage->itemData(i).toInt());
+    EXPECT_EQ(order, (std::vector<int>{2, 0, 3, 1}));
+    EXPECT_EQ(u().cmbLanguage->itemText(0), "Deutsch \xE2\x80\x93 German");
+    EXPECT_EQ(u().cmbLanguage->itemText(1), "English");
+    for (int state : {2, 3, 4, 8, 9, 10}) {
+        block->showStateFrames(state);
+        EXPECT_TRUE(u().cmbLanguage->isVisible()) << state;
+    }
+}
+
+TEST_F(LockScreen, ALostServerIsSaidInWordsWhereTheServerIsNeeded) {
+    const QString lost = QString::fromStdString(builtin(kStrServerLost, {}));
+    for (int state : {2, 3, 8, 9}) {
+        block->showStateFrames(state);
+        block->setServerConnected(false);
+        EXPECT_EQ(u().lblServerLost->isVisible(), state == 2 || state == 8) << state;
+        EXPECT_EQ(u().lblServerLost->text(), lost);
+        block->setServerConnected(true);
+        EXPECT_FALSE(u().lblServerLost->isVisible()) << state;
+    }
+}
+
+TEST_F(LockScreen, FollowingTheServerSaysSoUntilThePictureComes) {
+    block->setFollowedScreen({});
+    block->showStateFrames(11);
+    EXPECT_TRUE(u().imgFollowServer->isVisible());
+    EXPECT_EQ(u().imgFollowServer->text().toStdString(), builtin(kStrFollowingServer, {}));
+    QPixmap picture(64, 48);
+    picture.fill(Qt::red);
+    block->setFollowedScreen(picture);
+    EXPECT_TRUE(u().imgFollowServer->text().isEmpty());
+    EXPECT_FALSE(u().imgFollowServer->pixmap().isNull());
 }
 
 // ---- message box ----
@@ -405,6 +518,24 @@ TEST_F(MsgBoxes, NewMessageIsDroppedWhileAStickyOneShows) {
     EXPECT_EQ(boxes->box()->ui().lblText->text(), "new");
 }
 
+// The button Enter presses is the one drawn as the primary one, Yes or No.
+TEST_F(MsgBoxes, TheDefaultButtonIsTheHighlightedOne) {
+    const auto fill = [](QPushButton* b) {
+        const QImage img = b->grab().toImage();
+        return img.pixelColor(img.width() / 2, 4); // above the text, inside the border
+    };
+    for (const int defaultButton : {1, 2}) {
+        boxes->subShowMsgBox("q", 1, defaultButton, std::make_unique<clsActionEmpty>(), nullptr, 0,
+                             false);
+        auto& u = boxes->box()->ui();
+        QPushButton* chosen = defaultButton == 1 ? u.cmdYes : u.cmdNo;
+        QPushButton* other = defaultButton == 1 ? u.cmdNo : u.cmdYes;
+        EXPECT_EQ(fill(chosen), QColor(0x16, 0x70, 0xa8)) << defaultButton;
+        EXPECT_NE(fill(other), fill(chosen)) << defaultButton;
+        boxes->unload();
+    }
+}
+
 TEST_F(MsgBoxes, ButtonsAndTextsFollowTheCall) {
     boxes->subShowMsgBox("q", 1, 2, std::make_unique<clsActionPauseSession>(host), nullptr, 0,
                          false);
@@ -432,6 +563,33 @@ protected:
     std::unique_ptr<MessageBoxes> boxes;
     std::unique_ptr<StatusWindows> status;
 };
+
+// A language chosen while the window is hidden: its next show has the new texts' size.
+TEST(StatusSize, FirstShowAfterALanguageSwitchHasTheNewSize) {
+    VirtualClock clock;
+    VirtualScheduler scheduler{clock};
+    Host host;
+    host.type = 1;
+    bool longTexts = false;
+    FormText text([&longTexts](int id, const std::vector<std::string>& in) {
+        const std::string t = builtin(id, in);
+        return longTexts && !t.empty() ? t + " " + t + " " + t : t;
+    });
+    StatusWindows status(scheduler, text, host);
+    status.prepareForSession(1);
+    status.subShowStatus();
+    QApplication::processEvents();
+    const int englishWidth = status.status().width();
+    status.subHideStatus();
+    longTexts = true;
+    status.subLocalizeInterface();
+    status.subShowStatus();
+    const QRect shown = status.status().frameGeometry();
+    QApplication::processEvents();
+    EXPECT_GT(shown.width(), englishWidth);
+    EXPECT_EQ(status.status().frameGeometry(), shown); // no growing after the show
+    EXPECT_TRUE(host.workArea().contains(status.status().frameGeometry()));
+}
 
 TEST_F(Status, NoToDisconnectedModeSelectsConnectedAgain) {
     host.st = 6;

@@ -194,7 +194,8 @@ TEST_F(QtFormsClient, LanguageChosenOnTheLockScreenRelocalizesAndReloadsTheMessa
     start();
     auto& u = forms->block()->ui();
     ASSERT_EQ(u.cmbLanguage->count(), 2);
-    EXPECT_EQ(u.cmbLanguage->itemText(1), "French");
+    EXPECT_EQ(u.cmbLanguage->itemText(1), "Fran\xC3\xA7"
+                                          "ais \xE2\x80\x93 French");
     u.cmbLanguage->setCurrentIndex(1);
     emit u.cmbLanguage->activated(1);
     EXPECT_EQ(u.cmdCxn->text(), "Activer");

@@ -52,6 +52,8 @@ TEST_F(About, WithoutPacksTheTranslationsSectionHoldsOnlyItsHeading) {
     const auto& lines = box->acknowledgements();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "For their support && advice:");
+    // A label shows "&&" as it is: the box shows one ampersand.
+    EXPECT_TRUE(box->ui().lblAckn->text().startsWith("For their support & advice:"));
     EXPECT_EQ(lines.back(), "For their translations:");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string()), 2);
     EXPECT_EQ(box->ui().lblAckn->height(), frmAbout::kLineHeightPx * int(lines.size()));
