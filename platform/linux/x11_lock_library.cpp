@@ -347,9 +347,29 @@ void X11LockLibrary::check() {
                 m_opt.log("X11LockLibrary: the keyboard and the pointer are held again");
             }
             applyLockHints();
+            keepFocus();
         }
     }
     pump();
+}
+
+void X11LockLibrary::keepFocus() {
+    // A window that came and went (or a desktop switch) can leave the focus anywhere: the
+    // toolkit then treats the lock screen as inactive (a list that will not open again).
+    if (!m_opt.lockWindows)
+        return;
+    const std::vector<unsigned long> lock = m_opt.lockWindows();
+    if (lock.empty() || !viewable(m_dpy, lock.front()))
+        return;
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(m_dpy, &focus, &revert);
+    const std::vector<unsigned long> own =
+        m_opt.ownWindows ? m_opt.ownWindows() : std::vector<unsigned long>{};
+    if (std::find(own.begin(), own.end(), focus) != own.end() ||
+        std::find(lock.begin(), lock.end(), focus) != lock.end())
+        return;
+    XSetInputFocus(m_dpy, lock.front(), RevertToParent, CurrentTime);
 }
 
 void X11LockLibrary::applyLockHints() {

@@ -85,6 +85,7 @@ private:
     unsigned long keyTarget();
     void applyLockHints();
     void keepOnTop();
+    void keepFocus();
     std::vector<unsigned long> ownTopLevels();
     void selectRootEvents(bool on);
     void loadState();
