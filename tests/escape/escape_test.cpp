@@ -71,6 +71,18 @@ public:
             ++n;
         return n;
     }
+    // What a pager's or a taskbar's close button asks of the window manager.
+    void askToClose(Window w) {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = w;
+        e.xclient.message_type = XInternAtom(m_d, "_NET_CLOSE_WINDOW", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[1] = 2;
+        XSendEvent(m_d, DefaultRootWindow(m_d), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        XSync(m_d, False);
+    }
     bool canGrabKeyboard() {
         const int r = XGrabKeyboard(m_d, DefaultRootWindow(m_d), False, GrabModeAsync,
                                     GrabModeAsync, CurrentTime);
@@ -246,6 +258,10 @@ struct Escape : ::testing::TestWithParam<const char*> {
         route("Alt+Tab", [&] { desktop->key("alt+Tab alt+shift+Tab"); });
         route("Super", [&] { desktop->key("super super+e super+d"); });
         route("Alt+F4", [&] { desktop->key("alt+F4"); });
+        route("the window manager's close", [&] {
+            other->askToClose(lockWindow());
+            usleep(300 * 1000);
+        });
         route("a global shortcut of another program", [&] { desktop->key("ctrl+alt+t"); });
         route("switching desktops by key", [&] { desktop->key("ctrl+alt+Right super+2"); });
         route("switching desktops through the window manager", [&] {
