@@ -624,7 +624,7 @@ void X11LockLibrary::pumpOnce() {
                 break;
             }
         }
-        if (keymapChanged && m_actionsOff && removeSwitchActions())
+        if (keymapChanged && m_actionsOff && removeSwitchActions().value_or(false))
             saveState();
         if (stackChanged && m_wantGrab) {
             applyLockHints();
@@ -636,40 +636,25 @@ void X11LockLibrary::pumpOnce() {
     }
 }
 
-bool X11LockLibrary::removeSwitchActions() {
+std::optional<bool> X11LockLibrary::editKeyActions(
+    const std::function<bool(unsigned keycode, int index, XkbAction& action)>& edit) {
     XkbDescPtr xkb = XkbGetMap(m_dpy, XkbAllClientInfoMask | XkbAllServerInfoMask, XkbUseCoreKbd);
     if (!xkb)
-        return false;
+        return std::nullopt;
     if (!xkb->server || !xkb->server->key_acts) {
         XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
-        return false;
+        return std::nullopt;
     }
     unsigned first = xkb->max_key_code + 1u, last = 0;
     for (unsigned k = xkb->min_key_code; k <= xkb->max_key_code; ++k) {
         if (!XkbKeyHasActions(xkb, k))
             continue;
         XkbAction* acts = XkbKeyActionsPtr(xkb, k);
-        for (int i = 0; i < XkbKeyNumActions(xkb, k); ++i) {
-            if (!isEscapeAction(acts[i]))
-                continue;
-            SavedAction s;
-            s.keycode = k;
-            s.index = i;
-            static_assert(sizeof s.bytes == sizeof(XkbAction));
-            std::memcpy(s.bytes, &acts[i], sizeof s.bytes);
-            // The newest keymap's action wins over one recorded before.
-            auto same =
-                std::find_if(m_savedActions.begin(), m_savedActions.end(),
-                             [&](const SavedAction& o) { return o.keycode == k && o.index == i; });
-            if (same != m_savedActions.end())
-                *same = s;
-            else
-                m_savedActions.push_back(s);
-            std::memset(&acts[i], 0, sizeof acts[i]);
-            acts[i].type = XkbSA_NoAction;
-            first = std::min(first, k);
-            last = std::max(last, k);
-        }
+        for (int i = 0; i < XkbKeyNumActions(xkb, k); ++i)
+            if (edit(k, i, acts[i])) {
+                first = std::min(first, k);
+                last = std::max(last, k);
+            }
     }
     bool changed = false;
     if (first <= last) {
@@ -683,55 +668,54 @@ bool X11LockLibrary::removeSwitchActions() {
     return changed;
 }
 
-bool X11LockLibrary::restoreSwitchActions(const std::vector<SavedAction>& saved) {
-    XkbDescPtr xkb = XkbGetMap(m_dpy, XkbAllClientInfoMask | XkbAllServerInfoMask, XkbUseCoreKbd);
-    if (!xkb)
-        return false;
-    if (!xkb->server || !xkb->server->key_acts) {
-        XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
-        return false;
-    }
-    unsigned first = xkb->max_key_code + 1u, last = 0;
-    for (const auto& s : saved) {
-        if (s.keycode < xkb->min_key_code || s.keycode > xkb->max_key_code ||
-            !XkbKeyHasActions(xkb, s.keycode) || s.index >= XkbKeyNumActions(xkb, s.keycode))
-            continue;
-        XkbAction* acts = XkbKeyActionsPtr(xkb, s.keycode);
+std::optional<bool> X11LockLibrary::removeSwitchActions() {
+    return editKeyActions([this](unsigned k, int i, XkbAction& action) {
+        if (!isEscapeAction(action))
+            return false;
+        SavedAction s;
+        s.keycode = k;
+        s.index = i;
+        static_assert(sizeof s.bytes == sizeof(XkbAction));
+        std::memcpy(s.bytes, &action, sizeof s.bytes);
+        // The newest keymap's action wins over one recorded before.
+        auto same =
+            std::find_if(m_savedActions.begin(), m_savedActions.end(),
+                         [&](const SavedAction& o) { return o.keycode == k && o.index == i; });
+        if (same != m_savedActions.end())
+            *same = s;
+        else
+            m_savedActions.push_back(s);
+        std::memset(&action, 0, sizeof action);
+        action.type = XkbSA_NoAction;
+        return true;
+    });
+}
+
+bool X11LockLibrary::restoreSwitchActions() {
+    const auto r = editKeyActions([this](unsigned k, int i, XkbAction& action) {
         // Only put back what we took away: a keymap changed meanwhile keeps its own.
-        if (acts[s.index].type != XkbSA_NoAction)
-            continue;
-        XkbAction a;
-        std::memcpy(&a, s.bytes, sizeof a);
-        if (!isEscapeAction(a))
-            continue;
-        acts[s.index] = a;
-        first = std::min(first, s.keycode);
-        last = std::max(last, s.keycode);
-    }
-    bool ok = true;
-    if (first <= last) {
-        XkbMapChangesRec changes{};
-        changes.changed = XkbKeyActionsMask;
-        changes.first_key_act = static_cast<unsigned char>(first);
-        changes.num_key_acts = static_cast<unsigned char>(last - first + 1);
-        ok = XkbChangeMap(m_dpy, xkb, &changes);
-    }
-    XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
-    return ok;
+        if (action.type != XkbSA_NoAction)
+            return false;
+        for (const auto& s : m_savedActions) {
+            if (s.keycode != k || s.index != i)
+                continue;
+            XkbAction a;
+            std::memcpy(&a, s.bytes, sizeof a);
+            if (!isEscapeAction(a))
+                return false;
+            action = a;
+            return true;
+        }
+        return false;
+    });
+    return r.has_value();
 }
 
 int32_t X11LockLibrary::ctrlAltDel(bool allow) {
     if (!allow) {
         m_actionsOff = true;
         selectRootEvents(true);
-        XkbDescPtr probe = XkbGetMap(m_dpy, XkbAllServerInfoMask, XkbUseCoreKbd);
-        const bool ok = probe && probe->server && probe->server->key_acts;
-        if (probe)
-            XkbFreeKeyboard(probe, XkbAllComponentsMask, True);
-        if (!ok)
-            return 0;
-        removeSwitchActions();
-        return 1;
+        return removeSwitchActions() ? 1 : 0;
     }
     const bool wasOff = m_actionsOff;
     m_actionsOff = false;
@@ -739,7 +723,7 @@ int32_t X11LockLibrary::ctrlAltDel(bool allow) {
         selectRootEvents(false);
     if (m_savedActions.empty())
         return 1;
-    const bool ok = restoreSwitchActions(m_savedActions);
+    const bool ok = restoreSwitchActions();
     m_savedActions.clear();
     return ok ? 1 : 0;
 }

@@ -12,6 +12,7 @@
 
 typedef struct _XDisplay Display;
 typedef union _XEvent XEvent;
+typedef union _XkbAction XkbAction;
 
 namespace tlv {
 
@@ -75,8 +76,12 @@ private:
     int32_t showHide(const char* typeAtom, std::vector<unsigned long>& hidden, bool show);
     int32_t taskSwitching(bool allow);
     int32_t ctrlAltDel(bool allow);
-    bool removeSwitchActions();
-    bool restoreSwitchActions(const std::vector<SavedAction>& saved);
+    // Runs edit over every key action of the core keyboard and writes back the keys it
+    // changed; whether anything was written, or nothing when the keymap cannot be read.
+    std::optional<bool>
+    editKeyActions(const std::function<bool(unsigned keycode, int index, XkbAction& action)>& edit);
+    std::optional<bool> removeSwitchActions();
+    bool restoreSwitchActions();
     void check();
     bool takeGrabs();
     void pumpOnce();
