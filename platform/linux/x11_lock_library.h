@@ -51,7 +51,7 @@ public:
         FdWatchFactory watchFd;
         // Where the leftovers of a client that died while locked are recorded ("" = nowhere).
         std::string stateFile;
-        int64_t checkMs = 250;
+        int64_t checkMs = 500;
     };
     X11LockLibrary(Scheduler& scheduler, Options options);
     ~X11LockLibrary() override;

@@ -131,6 +131,7 @@ struct X11Lock : ::testing::Test {
         o.lockWindows = [this] { return lockWindows; };
         o.ownWindows = [this] { return lockWindows; };
         o.stateFile = stateFile;
+        o.checkMs = 250;
         return o;
     }
     void make(const std::string& stateFile = {}) {
