@@ -107,8 +107,9 @@ enum class MsgAction {
     Disconnected,   // clsActionDisconnected
 };
 
-// What the server link, the session clock and the workstation control plug in. Empty slots
-// do nothing.
+// What the server link, the session clock and the workstation control plug in (app/assembly.h
+// fills them; newBrowserList stays empty: the URL monitor lists the browsers afresh at each
+// pass). Empty slots do nothing.
 struct ClientHooks {
     std::function<void()> tmrSrvCnxStatus_Timer; // connection supervision (500 ms)
     std::function<void()> tmrWksnStatus_Timer;   // state report, heartbeat, snapshot (500 ms)

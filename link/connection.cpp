@@ -57,12 +57,8 @@ ServerLink::ServerLink(Deps deps) : m_d(std::move(deps)) {
     m_tmrRequestTimeout = m_d.scheduler.createTimer([this] { finishRequest(true); });
     m_tmrRequestTimeout->setSingleShot(true);
 
-    m_serverName = m_d.settings.serverName;
-    try {
-        m_serverPort = funStrToLong(m_d.settings.serverPort);
-    } catch (const TlvError&) {
-        m_serverPort = 4646;
-    }
+    // The server named in the settings is read at each attempt (useNamedServer), never here:
+    // the settings are loaded after the link is built, and the staff change them while it runs.
     m_lastContactMs = m_d.clock.monotonicMs();
 }
 
@@ -98,15 +94,32 @@ void ServerLink::tmrActivateClient_Timer() {
 void ServerLink::subFindServer() {
     try {
         const ConstWksn& c = m_d.constants;
-        m_wskFindServer->close();
+        // The answer port is bound before the request goes out and stays bound between
+        // requests: a server on the same network answers before a later bind would happen,
+        // and a datagram reaching a port nobody holds is lost.
+        if (m_wskFindServer->state() != kSckOpen || m_findServerPort != c.cnxUdpPortWksn) {
+            closeFindServer();
+            if (m_wskFindServer->bind(c.cnxUdpPortWksn))
+                m_findServerPort = c.cnxUdpPortWksn;
+            else
+                m_d.log.trace("subFindServer: port " + std::to_string(c.cnxUdpPortWksn) +
+                              " is not free");
+        }
         m_wskFindServer->sendTo(c.cnxBroardcastAdr, c.cnxUdpPortServer,
                                 utf8ToCp1252(tok::kFindServer));
-        m_wskFindServer->close();
-        if (!m_wskFindServer->bind(c.cnxUdpPortWksn))
-            m_d.log.trace("subFindServer: port " + std::to_string(c.cnxUdpPortWksn) +
-                          " is not free");
     } catch (const std::exception& e) {
         m_d.log.subLogError("modFunctions.subFindServerError", e);
+    }
+}
+
+void ServerLink::useNamedServer() {
+    m_serverName = m_d.settings.serverName;
+    try {
+        m_serverPort = static_cast<int>(funStrToLong(m_d.settings.serverPort));
+        if (m_serverPort <= 0 || m_serverPort > 65535)
+            m_serverPort = 4646;
+    } catch (const TlvError&) {
+        m_serverPort = 4646;
     }
 }
 
@@ -125,7 +138,7 @@ void ServerLink::wskFindServer_DataArrival() {
             name.pop_back();
         m_serverName = name.empty() ? m_wskFindServer->remoteHostIP() : name;
         m_serverPort = 4646;
-        m_wskFindServer->close();
+        closeFindServer();
         subConnectToServer();
     } catch (const std::exception& e) {
         m_d.log.subLogError("frmMain.wskFindServer_DataArrivalError", e);
@@ -155,10 +168,14 @@ void ServerLink::tmrSrvCnxStatus_Timer() {
         const std::string suffix = m_d.log.debug() ? " - " + std::to_string(s) : std::string();
         const bool automatic = m_d.settings.automaticServerConnection;
         if (s == kSckClosed || s == kSckClosing || s == kSckError) {
-            if (automatic)
+            if (automatic) {
                 subFindServer();
-            else
+            } else {
+                // The name and port as the settings hold them now: the options dialog and
+                // the wizard change them while the client runs.
+                useNamedServer();
                 subConnectToServer();
+            }
         }
         if (!m_clientStarted)
             return;
@@ -190,7 +207,7 @@ void ServerLink::tmrSrvCnxStatus_Timer() {
             f.applyConnectRule();
             m_tmrSrvCnxStatus->setEnabled(false);
             m_tmrWksnStatus->setEnabled(true);
-            m_wskFindServer->close();
+            closeFindServer();
             m_d.session.serverConnected();
             if (m_d.settings.startActive && m_d.wksn.state() < 2)
                 m_d.wksn.subActivate();
@@ -231,7 +248,12 @@ void ServerLink::onSystemTimeChanged() {
 
 void ServerLink::closeSockets() {
     m_wskCli->close();
+    closeFindServer();
+}
+
+void ServerLink::closeFindServer() {
     m_wskFindServer->close();
+    m_findServerPort = 0;
 }
 
 void ServerLink::wskCli_DataArrival() {

@@ -150,6 +150,9 @@ private:
     void showOk(const std::string& text, std::string_view owner = "frmBlock");
     void refusalMessage(int code);
     bool connected() const;
+    // Manual mode: the server's name and port from the settings as they are now.
+    void useNamedServer();
+    void closeFindServer();
 
     // One handler per inbound command.
     using Handler = void (ServerLink::*)(std::string_view payload, bool& stop);
@@ -223,6 +226,8 @@ private:
     // Connection state.
     std::string m_serverName;
     int m_serverPort = 4646;
+    // The port wskFindServer is bound to for the discovery answers; 0 when not bound.
+    int m_findServerPort = 0;
     bool m_clientStarted = false;
     int m_serverConnected = 0;
     bool m_serverInitialised = false;

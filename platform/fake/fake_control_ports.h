@@ -2,6 +2,7 @@
 
 // Recording fakes of the process, window, accessibility, spawner and profile ports.
 
+#include "platform/adapters.h"
 #include "platform/desktop_profile.h"
 #include "platform/processes.h"
 #include "platform/window_system.h"
@@ -99,6 +100,12 @@ public:
 
 private:
     void record(const std::string& name, const std::string& arg = {});
+};
+
+class FakeAdapterSource : public AdapterSource {
+public:
+    std::vector<RawAdapter> list;
+    std::vector<RawAdapter> adapters() override { return list; }
 };
 
 } // namespace tlv

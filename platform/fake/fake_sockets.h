@@ -2,6 +2,7 @@
 
 #include "platform/socket.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,6 +90,8 @@ public:
     }
     bool sendTo(const std::string& host, int port, std::string_view bytes) override {
         sent.push_back({host, port, std::string(bytes)});
+        if (onSent)
+            onSent(sent.back());
         return true;
     }
     std::string getData() override { return m_last; }
@@ -106,6 +109,8 @@ public:
 
     std::vector<Datagram> sent;
     int boundPort = 0;
+    // Runs as each datagram goes out: a peer on the same machine answers before sendTo returns.
+    std::function<void(const Datagram&)> onSent;
 
 private:
     int m_state = kSckClosed;

@@ -22,7 +22,7 @@ TEST(ClientExtensions, SelfServiceSnapshotOfAnEarlierRunResumesAsAnEndedSession)
         << sent;
     EXPECT_EQ(r.c.c().state(), kStateSessionEnd);
     EXPECT_EQ(r.c.c().sessionType(), kSessionSelfService);
-    EXPECT_EQ(r.link->link().sessionId(), 91);
+    EXPECT_EQ(r.server().sessionId(), 91);
     const SessionRecord& rec = r.c.c().sessionClock().record();
     EXPECT_EQ(rec.elapsedMs, 864000);
     EXPECT_EQ(rec.disconnectedMs, 172800);

@@ -28,6 +28,33 @@ TEST(Supervisor, BareTokenAnswerConnectsToTheSenderOn4646) {
     EXPECT_EQ(r.udp().boundPort, 0); // closed after the answer
 }
 
+// A server on the same machine or a fast network answers at once: the answer port must be
+// bound before the request leaves, and stay bound from one request to the next.
+TEST(Supervisor, AnAnswerComingBackDuringTheRequestIsKept) {
+    LinkRig r;
+    r.link->tmrActivateClient_Timer();
+    int lost = 0;
+    r.udp().onSent = [&r, &lost](const Datagram&) {
+        if (!r.udp().deliver(answer(), "127.0.0.5"))
+            ++lost;
+    };
+    r.scheduler.advance(500);
+    EXPECT_EQ(lost, 0);
+    ASSERT_EQ(r.tcp().connects.size(), 1u);
+    EXPECT_EQ(r.tcp().connects[0], (std::pair<std::string, int>{"127.0.0.5", 4646}));
+
+    // The server's constants move the answer port: the next request is answered there.
+    r.udp().onSent = nullptr;
+    r.constants.cnxUdpPortWksn = 24648;
+    r.tcp().refuse();
+    r.scheduler.advance(500);
+    EXPECT_EQ(r.udp().boundPort, 24648);
+    r.scheduler.advance(500);
+    EXPECT_EQ(r.udp().boundPort, 24648);
+    EXPECT_TRUE(r.udp().deliver(answer(), "127.0.0.5"));
+    EXPECT_EQ(r.tcp().connects.size(), 2u);
+}
+
 TEST(Supervisor, HostNameAnswerIgnoresThePortSetting) {
     LinkRig r(false);
     r.settings.automaticServerConnection = true;

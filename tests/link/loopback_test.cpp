@@ -1,14 +1,9 @@
 // The client and tlvsim over real loopback sockets: discovery, identification, a card session
 // opened, timed, recharged and closed, and the state reports twice a second.
-#include "core/client.h"
-#include "link/client_link.h"
-#include "platform/fake/memory_hive.h"
-#include "platform/fake/recording_ports.h"
 #include "platform/linux/system_clock.h"
-#include "platform/paths.h"
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_sockets.h"
-#include "tests/link/fake_host.h"
+#include "tests/link/linked_client_rig.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,11 +25,11 @@ struct LoopRig {
     MemoryHive machine, user;
     FakePorts fake;
     RuntimeLayout layout;
-    std::unique_ptr<Client> client;
     QtSocketFactory sockets;
     FakeLinkForms forms;
-    FakeExtensions ext;
-    std::unique_ptr<ClientLink> link;
+    MachineFakes machineFakes;
+    std::unique_ptr<Assembly> assembly;
+    Client* client = nullptr;
     QProcess sim;
     std::string simOut;
     std::string address;
@@ -50,14 +45,13 @@ struct LoopRig {
         // The constants carry the UDP ports as Integers: at most 32767.
         udpPort = 20000 + static_cast<int>(rng() % 6000) * 2;
         layout = RuntimeLayout::fromEnvironment({{"TLVCLI_ROOT", root.path()}}, root.path());
-        client = std::make_unique<Client>(ClientPorts{
-            clock, scheduler, machine, user, fake.systemInfo, layout, fake.lockdown, fake.mute,
-            fake.forms, fake.status, fake.tray, fake.cleanup, fake.batch, fake.apps,
-            fake.sessionEnd, fake.instanceLock, fake.processExit, fake.langPacks, fake.autostart});
-        link = std::make_unique<ClientLink>(*client, sockets, forms, ext);
+        assembly = std::make_unique<Assembly>(
+            machineFakes.ports(clock, scheduler, machine, user, fake, layout, sockets),
+            FacePorts{fake.forms, fake.status, fake.tray, forms});
+        client = &assembly->client();
     }
     ~LoopRig() {
-        link.reset();
+        assembly.reset();
         if (sim.state() != QProcess::NotRunning) {
             sim.kill();
             sim.waitForFinished(3000);
@@ -117,7 +111,7 @@ TEST(Loopback, ClientAndSimulatorRunACardSession) {
     c.cnxUdpPortServer = r.udpPort;
     c.cnxUdpPortWksn = r.udpPort + 1;
     c.wksnShutdownDelay = 99; // the simulator's constants say 5
-    ServerLink& link = r.link->link();
+    ServerLink& link = r.assembly->link();
 
     ASSERT_TRUE(LoopRig::waitFor([&] { return link.serverInitialised(); }, 15000)) << r.simOut;
     EXPECT_EQ(link.serverName(), r.address); // the bare token: the sender's address
@@ -126,8 +120,7 @@ TEST(Loopback, ClientAndSimulatorRunACardSession) {
         [&] { return r.simOut.find("identified name=") != std::string::npos; }, 3000));
     EXPECT_NE(r.simOut.find("version=1.9.300"), std::string::npos);
     // The pushed constants kept the client on the simulator.
-    ASSERT_TRUE(LoopRig::waitFor([&] { return c.wksnShutdownDelay == 5; }, 3000))
-        << r.logText();
+    ASSERT_TRUE(LoopRig::waitFor([&] { return c.wksnShutdownDelay == 5; }, 3000)) << r.logText();
     EXPECT_EQ(c.cnxBroardcastAdr, r.address);
     EXPECT_EQ(c.cnxUdpPortWksn, r.udpPort + 1);
 

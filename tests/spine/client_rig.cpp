@@ -4,10 +4,13 @@
 
 namespace tlv::test {
 
-ClientRig::ClientRig() {
+ClientRig::ClientRig() : ClientRig(NoClient{}) {
+    client = std::make_unique<Client>(ports());
+}
+
+ClientRig::ClientRig(NoClient) {
     layout = RuntimeLayout::fromEnvironment({{"TLVCLI_ROOT", root.path()}}, root.path());
     clock.setSinceBoot(3'600'000); // an hour after boot: no start wait
-    client = std::make_unique<Client>(ports());
 }
 
 ClientPorts ClientRig::ports() {
@@ -43,17 +46,18 @@ void ClientRig::setMachine(const std::string& section, const std::string& name, 
 }
 
 void ClientRig::start(const std::string& commandLine, DisplayKind display) {
-    client->Main(commandLine, display);
+    c().Main(commandLine, display);
     scheduler.runPending();
 }
 
 void ClientRig::openSession(int type, int state) {
-    client->setSessionType(type);
-    client->setPreviousState(client->state());
-    client->setState(state);
+    Client& cl = c();
+    cl.setSessionType(type);
+    cl.setPreviousState(cl.state());
+    cl.setState(state);
     // A day of credit, valid for decades: the clock does not end it during a test.
-    client->sessionClock().onSessionOK(1.0, 60000.0, 0);
-    client->funStartSession();
+    cl.sessionClock().onSessionOK(1.0, 60000.0, 0);
+    cl.funStartSession();
 }
 
 std::string ClientRig::logText() const {

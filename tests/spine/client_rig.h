@@ -23,8 +23,14 @@ struct ClientRig {
     FakePorts fake;
     RuntimeLayout layout;
     std::unique_ptr<Client> client;
+    // The client an assembly built over these fakes (tests/link/linked_client_rig.h).
+    Client* assembled = nullptr;
 
+    // With a client of its own.
     ClientRig();
+    // The fakes only: the assembly builds the client.
+    struct NoClient {};
+    explicit ClientRig(NoClient);
     ClientPorts ports();
     // Both "Config Wizard" values, machine and user.
     void setWizard(int machineValue, int userValue);
@@ -33,7 +39,7 @@ struct ClientRig {
     void start(const std::string& commandLine = "", DisplayKind display = DisplayKind::X11);
     // A running session of the type in the state, as the lock screen leaves it.
     void openSession(int type, int state);
-    Client& c() { return *client; }
+    Client& c() { return assembled ? *assembled : *client; }
     std::vector<std::string>& calls() { return fake.calls.calls; }
     std::string logText() const;
 };

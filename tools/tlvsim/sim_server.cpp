@@ -161,10 +161,8 @@ void SimServer::onDatagram() {
         print("discovery from " + from.toString().toStdString());
         const QByteArray answer = QByteArray::fromStdString(
             utf8ToCp1252(std::string(tok::kServerAnswer) + m_cfg.answerName));
-        // The workstation binds its answer port right after sending: give it that moment.
-        QTimer::singleShot(m_cfg.answerDelayMs, this, [this, answer, from] {
-            m_udp.writeDatagram(answer, from, static_cast<quint16>(m_cfg.clientUdpPort));
-        });
+        // At once, as a server on the workstation's network does.
+        m_udp.writeDatagram(answer, from, static_cast<quint16>(m_cfg.clientUdpPort));
     }
 }
 

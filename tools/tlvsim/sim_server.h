@@ -27,7 +27,6 @@ struct SimConfig {
     int udpPort = 4647;       // discovery requests arrive here
     int clientUdpPort = 4648; // answers go to the workstation's port
     std::string answerName;   // empty: the bare token (the workstation uses our address)
-    int answerDelayMs = 20;
     bool pushOptions = true;
     bool live = true; // one live line on the terminal; else one line per change
     int heartbeatSeconds = 10;
