@@ -13,6 +13,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "tests/support/x11_probe.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -112,19 +114,7 @@ struct X11Lock : ::testing::Test {
         XSync(other, False);
         return r;
     }
-    int vtActions(Display* d) {
-        XkbDescPtr xkb = XkbGetMap(d, XkbAllClientInfoMask | XkbAllServerInfoMask, XkbUseCoreKbd);
-        int n = 0;
-        for (unsigned k = xkb->min_key_code; k <= xkb->max_key_code; ++k) {
-            if (!XkbKeyHasActions(xkb, k))
-                continue;
-            XkbAction* a = XkbKeyActionsPtr(xkb, k);
-            for (int i = 0; i < XkbKeyNumActions(xkb, k); ++i)
-                n += a[i].type == XkbSA_SwitchScreen || a[i].type == XkbSA_Terminate;
-        }
-        XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
-        return n;
-    }
+    int vtActions(Display* d) { return test::escapeActionCount(d); }
     X11LockLibrary::Options options(const std::string& stateFile = {}) {
         X11LockLibrary::Options o;
         o.display = lib;

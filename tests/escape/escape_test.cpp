@@ -15,6 +15,8 @@
 #include <X11/extensions/XKBstr.h>
 #include <X11/keysym.h>
 
+#include "tests/support/x11_probe.h"
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -99,22 +101,7 @@ public:
         XSync(m_d, False);
         return r == GrabSuccess;
     }
-    // Virtual-terminal switch, server kill and grab-breaking actions in the keymap.
-    int escapeActions() {
-        XkbDescPtr xkb = XkbGetMap(m_d, XkbAllClientInfoMask | XkbAllServerInfoMask, XkbUseCoreKbd);
-        if (!xkb)
-            return -1;
-        int n = 0;
-        for (unsigned k = xkb->min_key_code; k <= xkb->max_key_code; ++k) {
-            if (!XkbKeyHasActions(xkb, k))
-                continue;
-            XkbAction* a = XkbKeyActionsPtr(xkb, k);
-            for (int i = 0; i < XkbKeyNumActions(xkb, k); ++i)
-                n += a[i].type == XkbSA_SwitchScreen || a[i].type == XkbSA_Terminate;
-        }
-        XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
-        return n;
-    }
+    int escapeActions() { return test::escapeActionCount(m_d); }
     long pidOf(Window w) {
         Atom type = 0;
         int format = 0;
