@@ -79,9 +79,17 @@ struct X11Lock : ::testing::Test {
         const PrivateXvfb& xvfb = *xvfbShared;
         if (xvfb.name().empty())
             GTEST_SKIP() << "Xvfb is not available";
-        lib = XOpenDisplay(xvfb.name().c_str());
-        other = XOpenDisplay(xvfb.name().c_str());
-        toolkit = XOpenDisplay(xvfb.name().c_str());
+        // A busy machine's server can refuse a connection for a moment: tried again.
+        const auto open = [&] {
+            Display* d = nullptr;
+            for (int i = 0; i < 50 && !d; ++i)
+                if (!(d = XOpenDisplay(xvfb.name().c_str())))
+                    usleep(100 * 1000);
+            return d;
+        };
+        lib = open();
+        other = open();
+        toolkit = open();
         ASSERT_TRUE(lib && other && toolkit);
     }
     void TearDown() override {
