@@ -17,11 +17,11 @@
 #include "platform/linux/xdg_autostart.h"
 #include "platform/paths.h"
 #include "platform/qt/qt_clock_change.h"
+#include "platform/qt/qt_lock_windows.h"
 #include "platform/qt/qt_process_exit.h"
 #include "platform/qt/qt_scheduler.h"
 #include "platform/qt/qt_sockets.h"
 #include "platform/qt/qt_web_browser.h"
-#include "platform/qt/qt_x11_display.h"
 #include "platform/qt/unix_signals.h"
 #include "platform/sandbox/sandbox_ports.h"
 
@@ -108,17 +108,22 @@ int main(int argc, char** argv) {
     std::unique_ptr<ShellLockdown> lockdown;
     std::unique_ptr<SoundMute> mute;
     std::unique_ptr<SessionEndPort> sessionEnd;
+    if (layout.realLockdown)
+        lockLibrary =
+            makeQtLockLibrary(scheduler, layout.lockdownState, [&logger](const std::string& t) {
+                if (logger)
+                    logger->subWriteLog(t);
+            });
+    std::unique_ptr<ShellLockdown> realLockdown;
+    if (lockLibrary)
+        realLockdown =
+            std::make_unique<modWinLock>(lockLibrary.get(), [&logger] { return logger; });
     if (layout.sandbox) {
-        lockdown = std::make_unique<SandboxShellLockdown>(actions);
+        lockdown = std::make_unique<SandboxShellLockdown>(actions, realLockdown.get());
         mute = std::make_unique<SandboxSoundMute>(actions);
         sessionEnd = std::make_unique<SandboxSessionEnd>(actions);
     } else {
-        lockLibrary = std::make_unique<X11LockLibrary>(
-            scheduler, X11LockLibrary::Options{qtX11Display(), {}, [&logger](const std::string& t) {
-                                                   if (logger)
-                                                       logger->subWriteLog(t);
-                                               }});
-        lockdown = std::make_unique<modWinLock>(lockLibrary.get(), [&logger] { return logger; });
+        lockdown = std::move(realLockdown);
         mute = std::make_unique<LinuxSoundMute>(scheduler, clock);
         sessionEnd = std::make_unique<LinuxSessionEnd>(envValue(env, "XDG_SESSION_ID"));
     }

@@ -62,11 +62,13 @@ RuntimeLayout RuntimeLayout::fromEnvironment(const Environment& env,
     l.rootOverridden = !root.empty();
     l.machineRoot = l.rootOverridden ? root : "/var/lib/talvor-client";
     l.sandbox = envOr(env, "TLVCLI_SANDBOX", "") == "1";
+    l.realLockdown = !l.sandbox || envOr(env, "TLVCLI_REAL_LOCKDOWN", "") == "1";
     l.commonAppData = joinPath(l.machineRoot, "ProgramData");
     l.dataFolder = joinPath(l.commonAppData, "Talvor Client");
     l.machineHive = joinPath(l.machineRoot, "HKLM.db");
     l.actionsLog = joinPath(l.machineRoot, "actions.log");
     l.instanceLock = joinPath(l.machineRoot, "tlvcli.lock");
+    l.lockdownState = joinPath(l.machineRoot, "lockdown.state");
     l.programFolder = programFolder;
     if (l.rootOverridden) {
         // Nothing is written outside the root then.

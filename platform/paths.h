@@ -11,17 +11,19 @@ Environment processEnvironment();
 
 // Where every file of the client lives. The one place that knows the runtime layout.
 struct RuntimeLayout {
-    std::string machineRoot;  // /var/lib/talvor-client or $TLVCLI_ROOT
+    std::string machineRoot; // /var/lib/talvor-client or $TLVCLI_ROOT
     bool rootOverridden = false;
-    bool sandbox = false;     // TLVCLI_SANDBOX=1
+    bool sandbox = false;      // TLVCLI_SANDBOX=1
     std::string commonAppData; // machineRoot + "/ProgramData"
     std::string dataFolder;    // commonAppData + "/Talvor Client"
     std::string machineHive;   // machineRoot + "/HKLM.db"
-    std::string userHive;      // $XDG_CONFIG_HOME/talvor-client/HKCU.db, or machineRoot + "/HKCU.db"
-    std::string userAppData;   // home folder, or machineRoot + "/home"
-    std::string autostartDir;  // userAppData/.config/autostart (XDG_CONFIG_HOME honoured)
-    std::string actionsLog;    // machineRoot + "/actions.log"
-    std::string instanceLock;  // machineRoot + "/tlvcli.lock"
+    std::string userHive;     // $XDG_CONFIG_HOME/talvor-client/HKCU.db, or machineRoot + "/HKCU.db"
+    std::string userAppData;  // home folder, or machineRoot + "/home"
+    std::string autostartDir; // userAppData/.config/autostart (XDG_CONFIG_HOME honoured)
+    std::string actionsLog;   // machineRoot + "/actions.log"
+    std::string instanceLock; // machineRoot + "/tlvcli.lock"
+    std::string lockdownState; // machineRoot + "/lockdown.state": what a locked client changed
+    bool realLockdown = true;  // false in sandbox mode unless TLVCLI_REAL_LOCKDOWN=1
     std::string programFolder; // folder of the running executable
     std::string langFolder;    // share/tlvcli/lang, or data/lang beside the build tree
     std::string docsFolder;    // share/tlvcli/docs (default message documents), or data/docs

@@ -1,6 +1,7 @@
 #include "ui/frmBlock.h"
 
 #include "core/string_table.h"
+#include "platform/qt/qt_lock_windows.h"
 #include "platform/scheduler.h"
 #include "tlv_version.h"
 #include "ui/language_flags.h"
@@ -9,6 +10,7 @@
 #include "ui_frmBlock.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -17,6 +19,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QWindow>
 
 #include <cmath>
 
@@ -51,6 +54,13 @@ frmBlock::frmBlock(Scheduler& scheduler, FormText text, BlockHost& host, bool no
     m_tmrUnblock->setInterval(1000);
     m_tmrNoServCnx = scheduler.createTimer([this] { tmrNoServCnx_Timer(); });
     m_tmrNoServCnx->setInterval(500);
+    // A monitor plugged in (or out) while locked is covered too.
+    const auto recover = [this] {
+        if (isVisible())
+            coverOtherScreens(true);
+    };
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, recover);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, recover);
 
     auto& u = *m_ui;
     connect(u.optCard, &QRadioButton::clicked, this, [this] { optCard_Click(); });
@@ -799,6 +809,13 @@ void frmBlock::keyPressEvent(QKeyEvent* e) {
 bool frmBlock::eventFilter(QObject* watched, QEvent* e) {
     auto& u = *m_ui;
     switch (e->type()) {
+    case QEvent::Close:
+        // A cover of another screen: the window manager's close is refused as for the lock.
+        if (e->spontaneous() && watched->objectName() == QLatin1String("frmBlockCover")) {
+            e->ignore();
+            return true;
+        }
+        break;
     case QEvent::MouseButtonPress: {
         auto* me = static_cast<QMouseEvent*>(e);
         if ((watched == u.picLogo || watched == u.imgFollowServer) &&
@@ -872,7 +889,18 @@ void frmBlock::resizeEvent(QResizeEvent* e) {
 
 void frmBlock::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    // The lockdown finds the lock windows by this mark (kept on all desktops, above).
+    if (QWindow* w = windowHandle())
+        w->setProperty(kLockScreenProperty, 1);
     coverOtherScreens(true);
+}
+
+void frmBlock::closeEvent(QCloseEvent* e) {
+    // Alt+F4 or the window manager's close: the lock screen goes only when the client says.
+    if (e->spontaneous())
+        e->ignore();
+    else
+        QWidget::closeEvent(e);
 }
 
 void frmBlock::hideEvent(QHideEvent* e) {
@@ -898,7 +926,10 @@ void frmBlock::coverOtherScreens(bool cover) {
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->setStyleSheet("background: #0b1220;");
         w->setGeometry(s->geometry());
+        w->installEventFilter(this);
         w->show();
+        if (QWindow* h = w->windowHandle())
+            h->setProperty(kLockScreenProperty, 2);
         m_covers.emplace_back(w);
     }
 }

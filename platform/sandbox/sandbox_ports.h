@@ -10,15 +10,27 @@ namespace tlv {
 // Sandbox mode: the actions on the PC are written to the actions log instead.
 class SandboxShellLockdown : public ShellLockdown {
 public:
-    explicit SandboxShellLockdown(ActionLog& log) : m_log(log) {}
-    bool funToggleTaskbar(bool on) override { return toggle("Taskbar", on); }
-    bool funToggleDesktop(bool on) override { return toggle("Desktop", on); }
-    bool funToggleTaskSwitching(bool on) override { return toggle("TaskSwitching", on); }
-    bool funToggleCtrlAltDel(bool on) override { return toggle("CtrlAltDel", on); }
+    // With a real lockdown behind it (a test of the lock on a private display), each switch
+    // is recorded and then done; its answer is the real one.
+    explicit SandboxShellLockdown(ActionLog& log, ShellLockdown* real = nullptr)
+        : m_log(log), m_real(real) {}
+    bool funToggleTaskbar(bool on) override {
+        return toggle("Taskbar", on) && (!m_real || m_real->funToggleTaskbar(on));
+    }
+    bool funToggleDesktop(bool on) override {
+        return toggle("Desktop", on) && (!m_real || m_real->funToggleDesktop(on));
+    }
+    bool funToggleTaskSwitching(bool on) override {
+        return toggle("TaskSwitching", on) && (!m_real || m_real->funToggleTaskSwitching(on));
+    }
+    bool funToggleCtrlAltDel(bool on) override {
+        return toggle("CtrlAltDel", on) && (!m_real || m_real->funToggleCtrlAltDel(on));
+    }
 
 private:
     bool toggle(const char* which, bool on);
     ActionLog& m_log;
+    ShellLockdown* m_real;
 };
 
 // Keeps a pretend master switch so that restoring writes the state that was saved.

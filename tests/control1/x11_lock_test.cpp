@@ -1,6 +1,7 @@
 // The desktop switches against a private Xvfb: never the display the tests run on.
 #include "platform/fake/virtual_time.h"
 #include "platform/linux/x11_lock_library.h"
+#include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,13 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "tests/support/x11_probe.h"
+
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,16 +79,24 @@ struct X11Lock : ::testing::Test {
         const PrivateXvfb& xvfb = *xvfbShared;
         if (xvfb.name().empty())
             GTEST_SKIP() << "Xvfb is not available";
-        lib = XOpenDisplay(xvfb.name().c_str());
-        other = XOpenDisplay(xvfb.name().c_str());
-        ASSERT_TRUE(lib && other);
+        // A busy machine's server can refuse a connection for a moment: tried again.
+        const auto open = [&] {
+            Display* d = nullptr;
+            for (int i = 0; i < 50 && !d; ++i)
+                if (!(d = XOpenDisplay(xvfb.name().c_str())))
+                    usleep(100 * 1000);
+            return d;
+        };
+        lib = open();
+        other = open();
+        toolkit = open();
+        ASSERT_TRUE(lib && other && toolkit);
     }
     void TearDown() override {
-        if (other)
-            XCloseDisplay(other);
         lock.reset();
-        if (lib)
-            XCloseDisplay(lib);
+        for (Display* d : {other, toolkit, lib})
+            if (d)
+                XCloseDisplay(d);
     }
     Window typedWindow(const char* type, bool map) {
         Window w = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 50, 50, 0, 0, 0);
@@ -108,26 +122,69 @@ struct X11Lock : ::testing::Test {
         XSync(other, False);
         return r;
     }
-    int vtActions(Display* d) {
-        XkbDescPtr xkb = XkbGetMap(d, XkbAllClientInfoMask | XkbAllServerInfoMask, XkbUseCoreKbd);
-        int n = 0;
-        for (unsigned k = xkb->min_key_code; k <= xkb->max_key_code; ++k) {
-            if (!XkbKeyHasActions(xkb, k))
-                continue;
-            XkbAction* a = XkbKeyActionsPtr(xkb, k);
-            for (int i = 0; i < XkbKeyNumActions(xkb, k); ++i)
-                n += a[i].type == XkbSA_SwitchScreen || a[i].type == XkbSA_Terminate;
-        }
-        XkbFreeKeyboard(xkb, XkbAllComponentsMask, True);
-        return n;
+    int vtActions(Display* d) { return test::escapeActionCount(d); }
+    X11LockLibrary::Options options(const std::string& stateFile = {}) {
+        X11LockLibrary::Options o;
+        o.display = lib;
+        o.lockWindows = [this] { return lockWindows; };
+        o.ownWindows = [this] { return lockWindows; };
+        o.stateFile = stateFile;
+        o.checkMs = 250;
+        return o;
     }
-    void make() {
-        lock = std::make_unique<X11LockLibrary>(sched, X11LockLibrary::Options{lib, {}, {}, 250});
+    void make(const std::string& stateFile = {}) {
+        lock = std::make_unique<X11LockLibrary>(sched, options(stateFile));
+    }
+    // The lock screen, made by the toolkit's connection (not the library's).
+    Window lockScreen() {
+        Window w =
+            XCreateSimpleWindow(toolkit, DefaultRootWindow(toolkit), 0, 0, 300, 200, 0, 0, 0);
+        XMapWindow(toolkit, w);
+        XSync(toolkit, False);
+        lockWindows = {w};
+        return w;
+    }
+    // Lets the library read what the server sent it until pred holds (at most about 2 s).
+    bool pumpUntil(const std::function<bool()>& pred, int rounds = 200) {
+        for (int i = 0; i < rounds; ++i) {
+            XSync(other, False);
+            XSync(toolkit, False);
+            lock->pump();
+            if (pred())
+                return true;
+            usleep(10000);
+        }
+        return false;
+    }
+    bool nextEvent(Display* d, int type, XEvent* e) {
+        XSync(d, False);
+        return XCheckTypedEvent(d, type, e);
+    }
+    int otherPointerGrab() {
+        const int r = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask,
+                                   GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        if (r == GrabSuccess)
+            XUngrabPointer(other, CurrentTime);
+        XSync(other, False);
+        return r;
+    }
+    std::vector<Window> stack() {
+        Window r = 0, p = 0;
+        Window* c = nullptr;
+        unsigned n = 0;
+        std::vector<Window> out;
+        if (XQueryTree(other, DefaultRootWindow(other), &r, &p, &c, &n)) {
+            out.assign(c, c + n);
+            XFree(c);
+        }
+        return out;
     }
 
     static inline PrivateXvfb* xvfbShared = nullptr;
     Display* lib = nullptr;
     Display* other = nullptr;
+    Display* toolkit = nullptr;
+    std::vector<unsigned long> lockWindows;
     VirtualClock clock;
     VirtualScheduler sched{clock};
     std::unique_ptr<X11LockLibrary> lock;
@@ -230,6 +287,197 @@ TEST_F(X11Lock, VirtualTerminalAndServerKillActionsAreDisabledAndRestored) {
     EXPECT_EQ(vtActions(other), before);
 }
 
+TEST_F(X11Lock, AToolkitPopupGrabbingAndReleasingLeavesBothGrabsWithTheLock) {
+    const Window w = lockScreen();
+    make();
+    lock->call(ShellSwitch::TaskSwitching, 0);
+    ASSERT_TRUE(lock->grabHeld());
+    // What a popup does on the toolkit's connection when it opens and closes.
+    EXPECT_EQ(XGrabKeyboard(toolkit, w, True, GrabModeAsync, GrabModeAsync, CurrentTime),
+              AlreadyGrabbed);
+    EXPECT_EQ(XGrabPointer(toolkit, w, True, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
+                           None, CurrentTime),
+              AlreadyGrabbed);
+    XUngrabKeyboard(toolkit, CurrentTime);
+    XUngrabPointer(toolkit, CurrentTime);
+    XSync(toolkit, False);
+    sched.advance(500);
+    EXPECT_EQ(otherKeyboardGrab(), AlreadyGrabbed);
+    EXPECT_EQ(otherPointerGrab(), AlreadyGrabbed);
+    lock->call(ShellSwitch::TaskSwitching, -1);
+    EXPECT_EQ(otherKeyboardGrab(), GrabSuccess);
+    EXPECT_EQ(otherPointerGrab(), GrabSuccess);
+}
+
+TEST_F(X11Lock, GrabbedKeysAndClicksReachTheClientsOwnWindowsOnly) {
+    int xtestEvent = 0, xtestError = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(other, &xtestEvent, &xtestError, &major, &minor))
+        GTEST_SKIP() << "no XTest on this X server";
+    const Window w = lockScreen();
+    // Another program's window beside the lock screen, listening for everything.
+    Window victim = XCreateSimpleWindow(other, DefaultRootWindow(other), 400, 0, 100, 100, 0, 0, 0);
+    XSelectInput(other, victim, KeyPressMask | ButtonPressMask);
+    XMapWindow(other, victim);
+    XSync(other, False);
+    make();
+    lock->call(ShellSwitch::TaskSwitching, 0);
+    ASSERT_TRUE(lock->grabHeld());
+
+    const KeyCode a = XKeysymToKeycode(other, XK_a);
+    XTestFakeKeyEvent(other, a, True, CurrentTime);
+    XTestFakeKeyEvent(other, a, False, CurrentTime);
+    XEvent e{};
+    ASSERT_TRUE(pumpUntil([&] { return nextEvent(toolkit, KeyPress, &e); }));
+    EXPECT_EQ(e.xkey.window, w);
+    EXPECT_EQ(e.xkey.keycode, a);
+    EXPECT_TRUE(e.xkey.send_event) << "forwarded by the library";
+
+    XTestFakeMotionEvent(other, 0, 120, 70, CurrentTime);
+    XTestFakeButtonEvent(other, 1, True, CurrentTime);
+    XTestFakeButtonEvent(other, 1, False, CurrentTime);
+    ASSERT_TRUE(pumpUntil([&] { return nextEvent(toolkit, ButtonPress, &e); }));
+    EXPECT_EQ(e.xbutton.window, w);
+    EXPECT_EQ(e.xbutton.x, 120);
+    EXPECT_EQ(e.xbutton.y, 70);
+    ASSERT_TRUE(pumpUntil([&] { return nextEvent(toolkit, ButtonRelease, &e); }));
+
+    // A click on the other program's window goes nowhere.
+    XTestFakeMotionEvent(other, 0, 450, 50, CurrentTime);
+    XTestFakeButtonEvent(other, 1, True, CurrentTime);
+    XTestFakeButtonEvent(other, 1, False, CurrentTime);
+    pumpUntil([] { return false; }, 30);
+    EXPECT_FALSE(nextEvent(toolkit, ButtonPress, &e));
+    EXPECT_FALSE(nextEvent(other, ButtonPress, &e));
+    EXPECT_FALSE(nextEvent(other, KeyPress, &e));
+    lock->call(ShellSwitch::TaskSwitching, -1);
+}
+
+TEST_F(X11Lock, TheLockWindowIsOnEveryDesktopAndRaisedOverAWindowMappedOnTop) {
+    const Window w = lockScreen();
+    make();
+    lock->call(ShellSwitch::TaskSwitching, 0);
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(other, w, XInternAtom(other, "_NET_WM_DESKTOP", False), 0, 1,
+                                 False, XA_CARDINAL, &type, &format, &n, &after, &data),
+              Success);
+    ASSERT_TRUE(data && n == 1);
+    // Xlib hands 32-bit items over as longs, sign-extended.
+    EXPECT_EQ(*reinterpret_cast<unsigned long*>(data) & 0xFFFFFFFFul, 0xFFFFFFFFul);
+    XFree(data);
+
+    const Window intruder = typedWindow("_NET_WM_WINDOW_TYPE_NORMAL", true);
+    ASSERT_EQ(stack().back(), intruder);
+    EXPECT_TRUE(pumpUntil([&] {
+        sched.advance(60);
+        return stack().back() == w;
+    }));
+    lock->call(ShellSwitch::TaskSwitching, -1);
+}
+
+TEST_F(X11Lock, AKeymapLoadedWhileLockedLosesItsSwitchActionsAgainAndGetsThemBack) {
+    const int before = vtActions(other);
+    if (before == 0)
+        GTEST_SKIP() << "this X server's keymap has no VT switch or terminate actions";
+    if (std::system("command -v setxkbmap >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no setxkbmap";
+    make();
+    lock->call(ShellSwitch::CtrlAltDel, 0);
+    ASSERT_EQ(vtActions(other), 0);
+    const std::string reload =
+        "setxkbmap -display " + xvfbShared->name() + " -layout us >/dev/null 2>&1";
+    ASSERT_EQ(std::system(reload.c_str()), 0);
+    EXPECT_TRUE(pumpUntil([&] { return vtActions(other) == 0; }));
+    lock->call(ShellSwitch::CtrlAltDel, -1);
+    EXPECT_EQ(vtActions(other), before);
+}
+
+TEST_F(X11Lock, AClientThatDiedLockedIsRepairedByTheNextOneAtItsUnlock) {
+    const int before = vtActions(other);
+    test::TempRoot dir;
+    const std::string state = dir.file("lockdown.state");
+    const Window dock = typedWindow("_NET_WM_WINDOW_TYPE_DOCK", true);
+    const std::string name = xvfbShared->name();
+    const pid_t child = fork();
+    if (child == 0) {
+        // Dies locked: no destructor runs.
+        Display* d = XOpenDisplay(name.c_str());
+        VirtualClock c;
+        VirtualScheduler s{c};
+        X11LockLibrary::Options o;
+        o.display = d;
+        o.stateFile = state;
+        auto* dying = new X11LockLibrary(s, o);
+        dying->call(ShellSwitch::Taskbar, 0);
+        dying->call(ShellSwitch::CtrlAltDel, 0);
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_FALSE(mapped(dock));
+    ASSERT_TRUE(std::filesystem::exists(state));
+    EXPECT_EQ(vtActions(other), 0);
+
+    // The next client starts locked, then unlocks.
+    make(state);
+    lock->call(ShellSwitch::CtrlAltDel, 0);
+    lock->call(ShellSwitch::Taskbar, 0);
+    lock->call(ShellSwitch::CtrlAltDel, -1);
+    lock->call(ShellSwitch::Taskbar, -1);
+    EXPECT_TRUE(mapped(dock));
+    EXPECT_EQ(vtActions(other), before);
+    EXPECT_FALSE(std::filesystem::exists(state));
+}
+
+TEST_F(X11Lock, ANormalEndWhileLockedPutsEverythingBack) {
+    const int before = vtActions(other);
+    test::TempRoot dir;
+    const std::string state = dir.file("lockdown.state");
+    const Window dock = typedWindow("_NET_WM_WINDOW_TYPE_DOCK", true);
+    make(state);
+    for (auto s : {ShellSwitch::TaskSwitching, ShellSwitch::CtrlAltDel, ShellSwitch::Desktop,
+                   ShellSwitch::Taskbar})
+        lock->call(s, 0);
+    EXPECT_FALSE(mapped(dock));
+    lock.reset();
+    EXPECT_TRUE(mapped(dock));
+    EXPECT_EQ(vtActions(other), before);
+    EXPECT_EQ(otherKeyboardGrab(), GrabSuccess);
+    EXPECT_FALSE(std::filesystem::exists(state));
+}
+
+TEST_F(X11Lock, AStateFileMapsNothingButUnmappedDocksOfThisDisplay) {
+    test::TempRoot dir;
+    const std::string state = dir.file("lockdown.state");
+    const Window normal = typedWindow("_NET_WM_WINDOW_TYPE_NORMAL", false);
+    const Window dock = typedWindow("_NET_WM_WINDOW_TYPE_DOCK", false);
+    const std::string head = "tlvcli-lockdown 1\ndisplay " + xvfbShared->name() + "\n";
+    const std::string n = std::to_string(normal), k = std::to_string(dock);
+    const struct {
+        std::string text;
+        bool dockBack;
+    } cases[] = {
+        {head + "dock " + n + "\ndesktop " + n + "\n", false},
+        {"tlvcli-lockdown 1\ndisplay :9999\ndock " + k + "\n", false},
+        {"garbage\ndock " + k + "\n", false},
+        {head + std::string(70 * 1024, 'x') + "\ndock " + k + "\n", false},
+        {head + "action 300 0 zz\naction 9 -1 0011\ndock -5\ndock " + k + "\n", true},
+    };
+    for (const auto& c : cases) {
+        XUnmapWindow(other, dock);
+        XSync(other, False);
+        test::writeFile(state, c.text);
+        make(state);
+        lock->call(ShellSwitch::Taskbar, -1);
+        EXPECT_FALSE(mapped(normal)) << c.text.substr(0, 80);
+        EXPECT_EQ(mapped(dock), c.dockBack) << c.text.substr(0, 80);
+        lock.reset();
+    }
+}
+
 TEST(X11LockNoDisplay, WithoutADisplayTheSwitchesSayOnceThatTheyCannotActAndReturnFalse) {
     const char* saved = getenv("DISPLAY");
     const std::string keep = saved ? saved : "";
@@ -237,8 +485,9 @@ TEST(X11LockNoDisplay, WithoutADisplayTheSwitchesSayOnceThatTheyCannotActAndRetu
     VirtualClock clock;
     VirtualScheduler sched{clock};
     int told = 0;
-    X11LockLibrary lib(sched,
-                       X11LockLibrary::Options{nullptr, {}, [&](const std::string&) { ++told; }});
+    X11LockLibrary::Options o;
+    o.cannotAct = [&](const std::string&) { ++told; };
+    X11LockLibrary lib(sched, o);
     for (auto s : {ShellSwitch::TaskSwitching, ShellSwitch::CtrlAltDel, ShellSwitch::Desktop,
                    ShellSwitch::Taskbar})
         EXPECT_EQ(lib.call(s, 0), std::optional<int32_t>(0));

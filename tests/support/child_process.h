@@ -19,6 +19,8 @@ public:
 
     // From now on the programs run on this desktop's display instead of off screen.
     void setDisplay(const Desktop& desktop);
+    // One more NAME=VALUE in the environment of the programs started from now on.
+    void addEnv(const std::string& nameValue) { m_extraEnv.push_back(nameValue); }
     // Output and errors go to OUTPUT (appended), or nowhere when it is empty.
     int spawn(const std::string& exe, const std::vector<std::string>& args,
               const std::string& output = {});
@@ -40,6 +42,7 @@ private:
     std::string m_root;
     std::string m_address;
     std::string m_display;
+    std::vector<std::string> m_extraEnv;
     int m_udpPort = 0;
     std::vector<int> m_started;
 };
