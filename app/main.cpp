@@ -14,6 +14,7 @@
 #include "platform/actions.h"
 #include "platform/linux/alsa_mixer.h"
 #include "platform/linux/control_platform.h"
+#include "platform/linux/guard_link.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_adapters.h"
 #include "platform/linux/linux_system_info.h"
@@ -134,7 +135,8 @@ int main(int argc, char** argv) {
     LinuxSystemInfo systemInfo(env);
     XdgAutostart autostart(layout.autostartDir);
     ActionLog actions(layout.actionsLog, clock);
-    FileInstanceLock instanceLock(layout.instanceLock);
+    GuardLink guard(env, layout.sandbox);
+    SessionInstanceLock instanceLock(guard, sessionLockPath(layout, env));
     QtProcessExit processExit;
     PoLangPackStore langPacks(layout.langFolder);
 
@@ -170,6 +172,7 @@ int main(int argc, char** argv) {
                       layout,       *lockdown,   *mute,          forms,       forms,
                       forms,        relay,       relay,          relay,       *sessionEnd,
                       instanceLock, processExit, langPacks,      autostart};
+    ports.guard = &guard;
     Client client(ports);
     LinuxAdapterSource adapterSource;
     client.store().setHardwareIdentitySource([&adapterSource, &client] {

@@ -15,6 +15,8 @@ public:
     SandboxProcesses(const SandboxProcesses&) = delete;
     SandboxProcesses& operator=(const SandboxProcesses&) = delete;
 
+    // NAME=VALUE for the processes spawned from now on (overrides the sandbox's own).
+    void addEnv(const std::string& nameValue) { m_extraEnv.push_back(nameValue); }
     // Output and errors go to OUTPUT (appended), or nowhere when it is empty.
     int spawn(const std::string& exe, const std::vector<std::string>& args,
               const std::string& output = {});
@@ -37,6 +39,7 @@ private:
     std::string m_address;
     int m_udpPort = 0;
     std::vector<int> m_started;
+    std::vector<std::string> m_extraEnv;
 };
 
 // Waits up to SECONDS for the file to hold TEXT.
