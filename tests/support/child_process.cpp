@@ -1,5 +1,6 @@
 #include "tests/support/child_process.h"
 
+#include "tests/support/desktop.h"
 #include "tests/support/temp_root.h"
 
 #include <chrono>
@@ -33,11 +34,16 @@ SandboxProcesses::~SandboxProcesses() {
         }
 }
 
+void SandboxProcesses::setDisplay(const Desktop& desktop) {
+    m_display = desktop.display();
+}
+
 int SandboxProcesses::spawn(const std::string& exe, const std::vector<std::string>& args,
                             const std::string& output) {
     std::vector<std::string> env = {"TLVCLI_ROOT=" + m_root, "TLVCLI_SANDBOX=1",
-                                    "QT_QPA_PLATFORM=offscreen", "HOME=" + m_root,
-                                    "XDG_RUNTIME_DIR=" + m_root};
+                                    m_display.empty() ? "QT_QPA_PLATFORM=offscreen"
+                                                      : "DISPLAY=" + m_display,
+                                    "HOME=" + m_root, "XDG_RUNTIME_DIR=" + m_root};
     // A sanitizer run's options reach the children too.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
         if (const char* value = std::getenv(name))

@@ -5,6 +5,8 @@
 
 namespace tlv::test {
 
+class Desktop;
+
 // The real programs (tlvcli, tlvsim, tlvreg) started in sandbox mode on a temporary root, off
 // screen, with a loopback address and UDP ports of their own. Whatever is still running when
 // the object goes is killed; only the processes started here are ever signalled.
@@ -17,6 +19,8 @@ public:
 
     // NAME=VALUE for the processes spawned from now on (overrides the sandbox's own).
     void addEnv(const std::string& nameValue) { m_extraEnv.push_back(nameValue); }
+    // From now on the programs run on this desktop's display instead of off screen.
+    void setDisplay(const Desktop& desktop);
     // Output and errors go to OUTPUT (appended), or nowhere when it is empty.
     int spawn(const std::string& exe, const std::vector<std::string>& args,
               const std::string& output = {});
@@ -37,6 +41,7 @@ public:
 private:
     std::string m_root;
     std::string m_address;
+    std::string m_display;
     int m_udpPort = 0;
     std::vector<int> m_started;
     std::vector<std::string> m_extraEnv;
