@@ -50,9 +50,14 @@ std::string GuardRig::addSession(const std::string& id, const std::string& works
 
 void GuardRig::writeSessions() const {
     std::ostringstream out;
-    for (const auto& [id, dir] : sessionRoots)
+    for (const auto& [id, dir] : sessionRoots) {
         out << id << " TLVCLI_ROOT=" << dir << " HOME=" << dir << " XDG_RUNTIME_DIR=" << dir
-            << " XDG_SESSION_ID=" << id << "\n";
+            << " XDG_SESSION_ID=" << id;
+        if (const auto more = sessionEnv.find(id); more != sessionEnv.end())
+            for (const std::string& e : more->second)
+                out << " " << e;
+        out << "\n";
+    }
     writeFile(sessionsFile + ".new", out.str());
     std::filesystem::rename(sessionsFile + ".new", sessionsFile);
 }

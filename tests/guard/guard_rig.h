@@ -49,6 +49,7 @@ public:
     std::string logFile = root.file("guard.log");
     std::string runtime = root.file("run");
     std::map<std::string, std::string> sessionRoots;
+    std::map<std::string, std::vector<std::string>> sessionEnv; // more NAME=VALUE per session
     int sim = -1;
     int guard = -1;
 };
