@@ -77,7 +77,7 @@ GuardLink::GuardLink(const Environment& env, bool sandbox) {
     m_startedAgain = value(kGuardRestartEnv) == "1";
 }
 
-GuardLink::Standing GuardLink::standing() {
+GuardLink::Standing GuardLink::standing() const {
     if (m_asked)
         return m_standing;
     m_asked = true;

@@ -31,18 +31,18 @@ public:
     GuardLink(const Environment& env, bool sandbox);
 
     // Asked once: whether the guard started this very process for its session.
-    Standing standing();
+    Standing standing() const;
     bool release(const std::string& why) override;
     bool guard() override;
-    bool startedAgain() const override { return m_startedAgain && m_standing == Standing::Mine; }
+    bool startedAgain() const override { return m_startedAgain && standing() == Standing::Mine; }
 
 private:
     bool ask(const std::string& line);
     std::string m_socket;
     std::string m_session;
     bool m_startedAgain = false;
-    bool m_asked = false;
-    Standing m_standing = Standing::None;
+    mutable bool m_asked = false;
+    mutable Standing m_standing = Standing::None;
 };
 
 } // namespace tlv

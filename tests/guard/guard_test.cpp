@@ -47,6 +47,9 @@ bool running(const SimEvent& e) {
 TEST(Guard, KilledClientsComeBackReportingAndResumeTheirSessions) {
     GuardRig rig;
     ASSERT_TRUE(rig.startSimulator());
+    // A first start waits this long to connect; a restart does not wait at all.
+    ASSERT_TRUE(rig.procs.reg("HKLM\\Software\\Talvor Client\\Constants", "wksnCnxMinDelay",
+                              "REG_SZ", "4000"));
     const std::vector<std::string> ids = {"g1", "g2", "g3"};
     for (const std::string& id : ids)
         rig.addSession(id, "GW-" + id);
