@@ -433,12 +433,21 @@ void Guard::accept() {
             return;
         ucred cred{};
         socklen_t len = sizeof cred;
-        if (m_connections.size() >= kMaxConnections ||
-            ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) {
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) {
             ::close(fd);
             continue;
         }
+        // Whoever holds connections open without a word makes way for the newest.
+        if (m_connections.size() >= kMaxConnections) {
+            ::close(m_connections.front().fd);
+            m_connections.erase(m_connections.begin());
+        }
         m_connections.push_back({fd, cred.pid, cred.uid, {}, Clock::now() + kConnectionTime});
+        // A client sends its line with the connection: answered at once, before any eviction.
+        if (!readFrom(m_connections.back())) {
+            ::close(fd);
+            m_connections.pop_back();
+        }
     }
 }
 
