@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/file.h>
 #include <thread>
@@ -194,6 +195,32 @@ TEST(Guard, FiveFailedStartsInARowEndTheSession) {
         },
         5))
         << status;
+}
+
+TEST(Guard, AStoppedClientIsContinued) {
+    GuardRig rig;
+    const std::string client = rig.root.file("client.sh");
+    writeFile(client, "#!/bin/sh\nexec sleep 120\n");
+    std::filesystem::permissions(client, std::filesystem::perms::owner_all);
+    writeFile(rig.sessionsFile, "p1 XDG_SESSION_ID=p1\n");
+    ASSERT_TRUE(rig.startGuard({}, client));
+    int pid = 0;
+    ASSERT_TRUE(waitFor([&] { return (pid = rig.clients()["p1"]) > 0; }, 10));
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return rig.guardLog().find("client " + std::to_string(pid) + " was stopped") !=
+                   std::string::npos;
+        },
+        10))
+        << rig.diagnostics();
+    const auto state = [pid] {
+        const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+        const size_t close = stat.rfind(')');
+        return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+    };
+    EXPECT_TRUE(waitFor([&] { return state() != 'T'; }, 5)) << state();
+    EXPECT_EQ(rig.clients()["p1"], pid) << "continued, not started again";
 }
 
 } // namespace
