@@ -35,10 +35,12 @@ std::vector<std::string> emptyHooks(const ClientHooks& h) {
 }
 
 ClientPorts Assembly::clientPorts(const MachinePorts& m, const FacePorts& f, ControlRelay& relay) {
-    return ClientPorts{m.clock,        m.scheduler,   m.machineHive, m.userHive, m.systemInfo,
-                       m.layout,       m.lockdown,    m.mute,        f.forms,    f.status,
-                       f.tray,         relay,         relay,         relay,      m.sessionEnd,
-                       m.instanceLock, m.processExit, m.langPacks,   m.autostart};
+    ClientPorts ports{m.clock,        m.scheduler,   m.machineHive, m.userHive, m.systemInfo,
+                      m.layout,       m.lockdown,    m.mute,        f.forms,    f.status,
+                      f.tray,         relay,         relay,         relay,      m.sessionEnd,
+                      m.instanceLock, m.processExit, m.langPacks,   m.autostart};
+    ports.guard = m.guard;
+    return ports;
 }
 
 Assembly::Assembly(const MachinePorts& machine, const FacePorts& face)

@@ -64,6 +64,8 @@ struct MachinePorts {
     // The network adapters: the hardware identity of a stand-alone workstation.
     AdapterSource& adapters;
     ControlPorts control;
+    // The session guard, when one started this client.
+    GuardPort* guard = nullptr;
 };
 
 // The screens: what the client shows and what the server link drives.

@@ -6,6 +6,7 @@
 #include "control/modWinLock.h"
 #include "platform/actions.h"
 #include "platform/linux/control_platform.h"
+#include "platform/linux/guard_link.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/linux_adapters.h"
 #include "platform/linux/linux_system_info.h"
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     LinuxSystemInfo systemInfo(env);
     XdgAutostart autostart(layout.autostartDir);
     ActionLog actions(layout.actionsLog, clock);
-    FileInstanceLock instanceLock(layout.instanceLock);
+    GuardLink guard(env, layout.sandbox);
+    SessionInstanceLock instanceLock(guard, sessionLockPath(layout, env));
     QtProcessExit processExit;
     PoLangPackStore langPacks(layout.langFolder);
 
@@ -139,7 +141,8 @@ int main(int argc, char** argv) {
                      *mute, *sessionEnd, instanceLock, processExit, langPacks, autostart, sockets,
                      clockChange, adapters,
                      ControlPorts{*cp.processes, *cp.windows, *cp.terminator, *cp.accessibility,
-                                  *cp.spawner, *cp.profile}},
+                                  *cp.spawner, *cp.profile},
+                     &guard},
         webBrowser);
     Client& client = assembly.client();
     logger = &client.log();

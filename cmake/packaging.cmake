@@ -7,7 +7,7 @@ set(TLVCLI_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR}/../packaging)
 cmake_path(NORMAL_PATH TLVCLI_PACKAGING_DIR)
 
 # Programs.
-foreach(program tlvcli tlvreg tlvsim)
+foreach(program tlvcli tlvreg tlvsim tlvcli-guard)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
@@ -60,24 +60,30 @@ install(CODE "
     file(WRITE \"\${tlv_dest}/tlvcli.desktop\" \"\${tlv_entry}\")
 ")
 
+# The session guard's system service, enabled by postinst.
+if(TARGET tlvcli-guard)
+    install(FILES ${TLVCLI_PACKAGING_DIR}/tlvcli-guard.service DESTINATION lib/systemd/system)
+endif()
+
 # Man pages, compressed as Debian installs them.
 find_program(TLV_GZIP gzip)
-set(tlv_man_outputs)
-foreach(page tlvcli tlvreg tlvsim)
-    configure_file(${TLVCLI_PACKAGING_DIR}/man/${page}.1.in ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
+set(tlv_man_targets)
+foreach(page tlvcli.1 tlvreg.1 tlvsim.1 tlvcli-guard.8)
+    string(REGEX REPLACE ".*\\." "" section ${page})
+    configure_file(${TLVCLI_PACKAGING_DIR}/man/${page}.in ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+    set(output ${CMAKE_BINARY_DIR}/man/${page})
     if(TLV_GZIP)
-        add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
-            COMMAND ${TLV_GZIP} -9nf -k ${page}.1
-            DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1
+        add_custom_command(OUTPUT ${output}.gz
+            COMMAND ${TLV_GZIP} -9nf -k ${page}
+            DEPENDS ${output}
             WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/man
             VERBATIM)
-        list(APPEND tlv_man_outputs ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
-    else()
-        list(APPEND tlv_man_outputs ${CMAKE_BINARY_DIR}/man/${page}.1)
+        set(output ${output}.gz)
     endif()
+    list(APPEND tlv_man_targets ${output})
+    install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
-add_custom_target(tlv_man_pages ALL DEPENDS ${tlv_man_outputs})
-install(FILES ${tlv_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(tlv_man_pages ALL DEPENDS ${tlv_man_targets})
 
 foreach(doc README.md docs/install.md)
     if(EXISTS ${CMAKE_SOURCE_DIR}/${doc})
@@ -104,8 +110,10 @@ covers the screen and locks the desktop down; a customer opens a session with
 a prepaid card, a client account or self-service, and the client times it,
 shows the balance and obeys the server's commands.
 .
-Contains the client tlvcli, the settings tool tlvreg and the server simulator
-tlvsim for trying a workstation without a server.")
+Contains the client tlvcli, the session guard tlvcli-guard (a system service
+that keeps one client running in every session of a cafe user), the settings
+tool tlvreg and the server simulator tlvsim for trying a workstation without a
+server.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
@@ -123,6 +131,7 @@ if(TLV_DPKG_SHLIBDEPS)
 endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${TLVCLI_PACKAGING_DIR}/debian/postinst
+    ${TLVCLI_PACKAGING_DIR}/debian/prerm
     ${TLVCLI_PACKAGING_DIR}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)

@@ -7,6 +7,7 @@
 #include "platform/cleanup_port.h"
 #include "platform/clock.h"
 #include "platform/forms_port.h"
+#include "platform/guard_port.h"
 #include "platform/instance_lock.h"
 #include "platform/paths.h"
 #include "platform/process_exit.h"
@@ -146,7 +147,7 @@ void Client::Main(const std::string& commandLine, DisplayKind display) {
         subInitApp();
         const double remaining =
             m_const.wksnStartDelay - static_cast<double>(m_ports.clock.sinceBootMs()) / 1000.0;
-        if (remaining >= 0) {
+        if (remaining >= 0 && !startedAgain()) {
             // The rest of the start-up runs when the wait is over; events keep running.
             m_startDelay->start(static_cast<int64_t>(std::llround(remaining * 1000.0)));
             return;
@@ -185,7 +186,9 @@ void Client::mainAfterStartDelay() {
         m_mainStep = "wksn-Server delay setup: " + std::to_string(sinceBoot);
         trace(m_mainStep);
         int64_t delay = static_cast<int64_t>(m_const.wksnCnxBootDelay) - sinceBoot;
-        if (delay <= 0)
+        if (startedAgain())
+            delay = 0; // a session may be running: its report is due now
+        else if (delay <= 0)
             delay = m_const.wksnCnxMinDelay;
         m_tmrActivateClient->setInterval(delay);
         m_tmrWksnStatus->setEnabled(true);
@@ -273,7 +276,10 @@ void Client::subCheckForRunningWksn() {
     try {
         if (m_ports.instanceLock.tryAcquire())
             return;
-        funMsg(kMsgAlreadyRunning);
+        if (m_ports.instanceLock.guardRunsOne())
+            m_log.subWriteLog("The session guard runs this session's client: this copy ends");
+        else
+            funMsg(kMsgAlreadyRunning);
         m_processEnded = true;
         m_ports.processExit.endProcess(1);
     } catch (const std::exception& e) {
@@ -311,10 +317,15 @@ void Client::cmdQuit_Click() {
         if (!m_sys.password.empty())
             m_ports.forms.subQuitPassword();
         else
-            funShutdownApplication(true);
+            subStaffQuit();
     } catch (const std::exception& e) {
         m_log.subLogError("frmMain.cmdQuit_ClickError", e);
     }
+}
+
+void Client::subStaffQuit() {
+    tellGuard(true, "quit");
+    funShutdownApplication(true);
 }
 
 void Client::cmdShutdown_Click() {
@@ -379,6 +390,9 @@ void Client::subShutdown(int exitFlags, const std::string& question) {
             return; // already on its way
         if (!question.empty() && funMsg(kMsgShutdownQuestion, question) != MsgAnswer::Yes)
             return;
+        tellGuard(true, exitFlags == kEwxReboot   ? "restart"
+                        : exitFlags == kEwxLogOff ? "log off"
+                                                  : "power off");
         funShutdownApplication(false);
         m_shutdownDelay =
             m_ports.scheduler.createTimer([this, exitFlags] { shutdownAfterDelay(exitFlags); });
@@ -403,6 +417,21 @@ void Client::shutdownAfterDelay(int exitFlags) {
         m_processEnded = true;
         m_ports.processExit.endProcess(0);
     }
+}
+
+bool Client::startedAgain() const {
+    return m_ports.guard && m_ports.guard->startedAgain();
+}
+
+void Client::tellGuard(bool released, const char* why) {
+    if (!m_ports.guard || released == m_guardReleased)
+        return;
+    if (released ? m_ports.guard->release(why) : m_ports.guard->guard())
+        m_guardReleased = released;
+    else
+        m_log.subLogError("modFunctions.tellGuardError", kErrInvalidCall,
+                          std::string("The session guard did not take note (") +
+                              (released ? why : "in service") + ")");
 }
 
 void Client::subSetDefaultLanguage(const std::string& suffix, int charset) {

@@ -20,6 +20,7 @@ class BatchPort;
 class CleanupPort;
 class Clock;
 class FormsPort;
+class GuardPort;
 class Hive;
 class InstanceLock;
 class LangPackStore;
@@ -95,6 +96,8 @@ struct ClientPorts {
     ProcessExit& processExit;
     LangPackStore& langPacks;
     Autostart& autostart;
+    // The session guard, when one started this client.
+    GuardPort* guard = nullptr;
 };
 
 // The buttons and actions of the program's own message box.
@@ -146,7 +149,9 @@ public:
     void tmrActiveTrayIcon_Timer();
     // The main form's commands.
     void cmdActiver_Click();
-    void cmdQuit_Click();     // also mnuQuit
+    void cmdQuit_Click(); // also mnuQuit
+    // Staff quit the client (after the quit password when one is set).
+    void subStaffQuit();
     void cmdShutdown_Click(); // also mnuLogOff
     void mnuDeactivate_Click();
     // Tray icon clicks count only while a session or a lock screen of one is up (states 3-8).
@@ -233,6 +238,9 @@ private:
     void lockdownSwitches(bool on);
     bool pauseTo(int target, const char* context);
     void shutdownAfterDelay(int exitFlags);
+    // Tells the session guard that staff ended the customers' use (true) or gave it back.
+    void tellGuard(bool released, const char* why);
+    bool startedAgain() const;
     void call(const std::function<void()>& hook) {
         if (hook)
             hook();
@@ -264,6 +272,7 @@ private:
     bool m_startBatch = false;
     bool m_endBatch = false;
     bool m_processEnded = false;
+    bool m_guardReleased = false;
     int m_exitCode = 0;
     double m_sessionExpiryCountdown = 0;
     std::string m_mainStep;

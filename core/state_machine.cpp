@@ -33,6 +33,7 @@ bool Client::guardDialogs() const {
 void Client::enterBlockedDefault(int newState, bool clearMsgBoxShown) {
     if (guardDialogs())
         return;
+    tellGuard(false, "");
     m_ports.tray.addIcon();
     m_tmrActiveTrayIcon->setEnabled(true);
     m_previousState = m_state;
@@ -75,6 +76,8 @@ void Client::subDeactivate() {
         m_previousState = m_state;
         m_state = kStateDeactivated;
         forms.showMain(true);
+        // Nothing left to guard: the PC is out of the customers' hands.
+        tellGuard(true, "deactivated");
     } catch (const std::exception& e) {
         m_log.subLogError(ctx("subDeactivate"), e);
     }

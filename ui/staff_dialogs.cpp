@@ -221,7 +221,11 @@ void StaffDialogs::subShutdown(int exitFlags) {
     m_client.subShutdown(exitFlags, "");
 }
 void StaffDialogs::funShutdownApplication(bool force) {
-    m_client.funShutdownApplication(force);
+    // The quit password was given: a staff quit.
+    if (force)
+        m_client.subStaffQuit();
+    else
+        m_client.funShutdownApplication(false);
 }
 
 void StaffDialogs::setFormLoaded(FormId form, bool loaded) {

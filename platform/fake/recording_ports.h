@@ -6,6 +6,7 @@
 #include "platform/fake/fake_autostart.h"
 #include "platform/fake/fake_system_info.h"
 #include "platform/forms_port.h"
+#include "platform/guard_port.h"
 #include "platform/instance_lock.h"
 #include "platform/lang_packs.h"
 #include "platform/process_exit.h"
@@ -181,7 +182,29 @@ private:
 class FakeInstanceLock : public InstanceLock {
 public:
     bool tryAcquire() override { return !otherInstanceRunning; }
+    bool guardRunsOne() const override { return otherIsGuards; }
     bool otherInstanceRunning = false;
+    bool otherIsGuards = false;
+};
+
+// Records "guard release WHY" and "guard in service"; refuses everything when told to.
+class FakeGuard : public GuardPort {
+public:
+    explicit FakeGuard(CallLog& log) : m_log(log) {}
+    bool release(const std::string& why) override {
+        m_log.add("guard release " + why);
+        return !refuse;
+    }
+    bool guard() override {
+        m_log.add("guard in service");
+        return !refuse;
+    }
+    bool startedAgain() const override { return restarted; }
+    bool refuse = false;
+    bool restarted = false;
+
+private:
+    CallLog& m_log;
 };
 
 class FakeProcessExit : public ProcessExit {
@@ -225,6 +248,7 @@ struct FakePorts {
     FakeAppClosing apps{calls};
     FakeSessionEnd sessionEnd{calls};
     FakeInstanceLock instanceLock;
+    FakeGuard guard{calls};
     FakeProcessExit processExit{calls};
     FakeLangPacks langPacks;
     FakeAutostart autostart;

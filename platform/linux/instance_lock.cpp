@@ -1,5 +1,8 @@
 #include "platform/linux/instance_lock.h"
 
+#include "platform/linux/guard_link.h"
+
+#include <cctype>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -31,6 +34,42 @@ bool FileInstanceLock::tryAcquire() {
     if (::ftruncate(fd, 0) == 0)
         (void)!::write(fd, pid.data(), pid.size());
     return true;
+}
+
+bool SessionInstanceLock::tryAcquire() {
+    switch (m_guard.standing()) {
+    case GuardLink::Standing::Mine:
+        // Also keeps a copy started by hand in this session out; held or not, the guard decided.
+        (void)m_file.tryAcquire();
+        return true;
+    case GuardLink::Standing::Taken:
+        m_guardRunsOne = true;
+        return false;
+    case GuardLink::Standing::None:
+        break;
+    }
+    return m_file.tryAcquire();
+}
+
+std::string sessionLockPath(const RuntimeLayout& layout, const Environment& env) {
+    const auto value = [&env](const char* name) {
+        const auto it = env.find(name);
+        return it == env.end() ? std::string() : it->second;
+    };
+    const std::string runtime = value("XDG_RUNTIME_DIR");
+    if (layout.rootOverridden || runtime.empty() || runtime.front() != '/')
+        return layout.instanceLock;
+    std::string session = value("XDG_SESSION_ID");
+    if (session.empty())
+        session = value("DISPLAY");
+    // A name, never a path: only letters, digits, '.', '_' and '-' are kept.
+    std::string name;
+    for (char c : session)
+        name += (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-')
+                    ? c
+                    : '_';
+    return joinPath(runtime,
+                    "tlvcli-session-" + (name.empty() ? std::string(1, '0') : name) + ".lock");
 }
 
 } // namespace tlv

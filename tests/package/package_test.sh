@@ -108,7 +108,7 @@ check_contents() {
     grep -q '^ Depends: .*libqt6widgets6' <<<"$info" || fail "Depends lacks the Qt libraries"
     local ctl=$work/control
     dpkg-deb --control "$deb" "$ctl"
-    for script in postinst postrm; do
+    for script in postinst prerm postrm; do
         [ -x "$ctl/$script" ] || fail "maintainer script $script missing or not executable"
         sh -n "$ctl/$script" || fail "$script: syntax error"
     done
@@ -124,7 +124,8 @@ check_contents() {
     done
     for f in usr/share/applications/tlvcli.desktop usr/share/tlvcli/autostart/tlvcli.desktop \
         usr/share/icons/hicolor/scalable/apps/tlvcli.svg usr/share/icons/hicolor/48x48/apps/tlvcli.png \
-        usr/share/man/man1/tlvcli.1.gz usr/share/man/man1/tlvreg.1.gz usr/share/man/man1/tlvsim.1.gz; do
+        usr/share/man/man1/tlvcli.1.gz usr/share/man/man1/tlvreg.1.gz usr/share/man/man1/tlvsim.1.gz \
+        usr/share/man/man8/tlvcli-guard.8.gz; do
         [ -s "$root/$f" ] || fail "/$f missing"
     done
     # Nothing outside /usr: the machine root and the group are made by postinst.
@@ -135,14 +136,27 @@ check_contents() {
         desktop-file-validate "$root/usr/share/applications/tlvcli.desktop"
         desktop-file-validate "$root/usr/share/tlvcli/autostart/tlvcli.desktop"
     fi
-    local page warnings
-    for page in tlvcli tlvreg tlvsim; do
-        gzip -t "$root/usr/share/man/man1/$page.1.gz" || fail "$page.1.gz is not gzip"
+    local page warnings man
+    for page in tlvcli.1 tlvreg.1 tlvsim.1 tlvcli-guard.8; do
+        man=$root/usr/share/man/man${page##*.}/$page.gz
+        gzip -t "$man" || fail "$page.gz is not gzip"
         if command -v groff >/dev/null 2>&1; then
-            warnings=$(gzip -dc "$root/usr/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)
-            [ -z "$warnings" ] || fail "$page.1: $warnings"
+            warnings=$(gzip -dc "$man" | groff -man -ww -z 2>&1)
+            [ -z "$warnings" ] || fail "$page: $warnings"
         fi
     done
+    # The session guard's service, started from the installed program.
+    if [[ " ${programs[*]} " == *" tlvcli-guard "* ]]; then
+        local unit=$root/usr/lib/systemd/system/tlvcli-guard.service
+        [ -s "$unit" ] || fail "/usr/lib/systemd/system/tlvcli-guard.service missing"
+        grep -qx 'ExecStart=/usr/bin/tlvcli-guard' "$unit" || fail "the unit does not start /usr/bin/tlvcli-guard"
+        grep -qx 'WantedBy=multi-user.target' "$unit" || fail "the unit is not wanted at boot"
+        grep -qx 'KillMode=process' "$unit" || fail "stopping the guard would end every client"
+        if command -v systemd-analyze >/dev/null 2>&1; then
+            systemd-analyze verify --root="$root" "$unit" >/dev/null 2>&1 ||
+                echo "note: systemd-analyze verify: $(systemd-analyze verify "$unit" 2>&1 | head -3)"
+        fi
+    fi
     # Installed programs must not reach back into the build tree.
     if command -v readelf >/dev/null 2>&1; then
         for f in "${programs[@]}"; do
@@ -257,7 +271,7 @@ check_maintainer_scripts() {
     local stubs=$work/stubs state=$work/stubstate calls=$work/calls
     mkdir -p "$stubs" "$state"
     local cmd
-    for cmd in groupadd groupdel mkdir chown chmod setfacl rm; do
+    for cmd in groupadd groupdel mkdir chown chmod setfacl rm deb-systemd-helper deb-systemd-invoke; do
         printf '#!/bin/sh\necho "%s $*" >>"%s"\n' "$cmd" "$calls" >"$stubs/$cmd"
     done
     # getent: the group exists once groupadd ran; members from $state/members.
@@ -284,6 +298,7 @@ EOF
     [ "$(count 'groupadd --system tlvcli$')" = 1 ] || fail "postinst did not create the group: $(cat "$calls")"
     [ "$(count 'chmod 2775 ')" = 3 ] || fail "postinst: expected 3 shared folders: $(cat "$calls")"
     grep -q "^chown root:tlvcli /var/lib/talvor-client$" "$calls" || fail "postinst: machine root not given to tlvcli"
+    grep -q "^deb-systemd-helper enable tlvcli-guard.service$" "$calls" || fail "postinst did not enable the guard: $(cat "$calls")"
     : >"$calls"
     run postinst configure
     [ "$(count groupadd)" = 0 ] || fail "a second postinst created the group again"
@@ -293,6 +308,8 @@ EOF
     [ "$(count 'ch\(own\|mod\)')" = 0 ] || fail "postinst overrode dpkg-statoverride: $(cat "$calls")"
     rm "$state/override"
     # A remove keeps settings and group; a purge drops the group only when nobody is in it.
+    : >"$calls"
+    run prerm remove
     : >"$calls"
     run postrm remove
     [ ! -s "$calls" ] || fail "postrm remove touched something: $(cat "$calls")"

@@ -792,3 +792,105 @@ TEST(Transitions, Table) {
 
 } // namespace
 } // namespace tlv
+
+namespace tlv::test {
+namespace {
+
+// A rig whose client was started by the session guard.
+struct GuardedRig : ClientRig {
+    GuardedRig() {
+        ClientPorts p = ports();
+        p.guard = &fake.guard;
+        client = std::make_unique<Client>(p);
+        setWizard(1, 1);
+    }
+};
+
+TEST(SessionGuard, HearsOfStaffEndsAndOfTheReturnToServiceOnly) {
+    struct Case {
+        const char* what;
+        std::function<void(Client&)> act;
+        std::vector<std::string> expected; // guard calls, in order
+    };
+    const std::vector<Case> cases = {
+        {"quit without a password", [](Client& c) { c.cmdQuit_Click(); }, {"guard release quit"}},
+        {"quit password given", [](Client& c) { c.subStaffQuit(); }, {"guard release quit"}},
+        {"quit password asked",
+         [](Client& c) {
+             c.settings().password = "secret";
+             c.cmdQuit_Click();
+         },
+         {}},
+        {"SIGTERM or a closed main form", [](Client& c) { c.funShutdownApplication(true); }, {}},
+        {"deactivated, then activated",
+         [](Client& c) {
+             c.mnuDeactivate_Click();
+             c.cmdActiver_Click();
+         },
+         {"guard release deactivated", "guard in service"}},
+        {"deactivated by the server",
+         [](Client& c) { c.subDisableWksn(""); },
+         {"guard release deactivated"}},
+        {"log off", [](Client& c) { c.subShutdown(kEwxLogOff, ""); }, {"guard release log off"}},
+        {"restart", [](Client& c) { c.subShutdown(kEwxReboot, ""); }, {"guard release restart"}},
+        {"activated while in service", [](Client& c) { c.subDefaultState(); }, {}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        GuardedRig rig;
+        rig.start();
+        ASSERT_EQ(rig.c().state(), kStateActive);
+        k.act(rig.c());
+        rig.scheduler.advance(10'000);
+        EXPECT_EQ(rig.fake.calls.with("guard"), k.expected);
+        if (!k.expected.empty() && k.expected.back() == "guard release quit") {
+            EXPECT_TRUE(inOrder(rig.calls(), {"guard release quit", "end process 0"}));
+        }
+        if (std::string(k.what) == "log off") {
+            EXPECT_TRUE(inOrder(rig.calls(), {"guard release log off", "exitwindows 4"}));
+        }
+    }
+}
+
+TEST(SessionGuard, AGuardThatDoesNotAnswerIsLoggedAndAskedAgain) {
+    GuardedRig rig;
+    rig.start();
+    rig.fake.guard.refuse = true;
+    rig.c().mnuDeactivate_Click();
+    EXPECT_NE(rig.logText().find("modFunctions.tellGuardError"), std::string::npos)
+        << rig.logText();
+    rig.fake.guard.refuse = false;
+    rig.c().subDeactivate();
+    EXPECT_EQ(rig.fake.calls.with("guard"),
+              (std::vector<std::string>{"guard release deactivated", "guard release deactivated"}));
+}
+
+TEST(SessionGuard, ACopyStartedAtLogonMakesWayForTheGuardsWithoutAMessage) {
+    ClientRig rig;
+    rig.fake.instanceLock.otherInstanceRunning = true;
+    rig.fake.instanceLock.otherIsGuards = true;
+    rig.setWizard(1, 1);
+    rig.start();
+    EXPECT_TRUE(rig.fake.processExit.ended);
+    EXPECT_EQ(rig.fake.processExit.exitCode, 1);
+    EXPECT_TRUE(rig.fake.forms.lastMessageText.empty()) << rig.fake.forms.lastMessageText;
+    EXPECT_NE(rig.logText().find("The session guard runs this session's client"),
+              std::string::npos);
+    EXPECT_TRUE(rig.fake.calls.with("lockdown").empty());
+}
+
+TEST(SessionGuard, AClientStartedAgainLocksAndConnectsAtOnce) {
+    GuardedRig rig;
+    rig.fake.guard.restarted = true;
+    rig.clock.setSinceBoot(10'000); // inside the start delay and the boot delay
+    rig.start();
+    EXPECT_EQ(rig.c().state(), kStateActive) << "the lock screen at once";
+    EXPECT_FALSE(rig.fake.calls.with("lockdown").empty());
+    EXPECT_EQ(rig.c().tmrActivateClient().interval(), 0);
+    rig.scheduler.advance(1);
+    EXPECT_TRUE(rig.c().clientStarted());
+    EXPECT_TRUE(rig.c().tmrSrvCnxStatus().enabled());
+}
+
+} // namespace
+} // namespace tlv::test

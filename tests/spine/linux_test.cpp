@@ -1,5 +1,6 @@
 #include "platform/actions.h"
 #include "platform/fake/virtual_time.h"
+#include "platform/linux/guard_link.h"
 #include "platform/linux/instance_lock.h"
 #include "platform/linux/session_end.h"
 #include "platform/sandbox/sandbox_ports.h"
@@ -31,6 +32,49 @@ TEST(InstanceLock, OnePerMachineRoot) {
     }
     FileInstanceLock after(b.file("x.lock"));
     EXPECT_TRUE(after.tryAcquire()) << "released with its owner";
+}
+
+TEST(InstanceLock, OnePerGraphicalSessionInTheUsersRuntimeFolder) {
+    test::TempRoot machine, run;
+    const RuntimeLayout installed = RuntimeLayout::fromEnvironment({}, "/usr/bin");
+    const RuntimeLayout sandbox =
+        RuntimeLayout::fromEnvironment({{"TLVCLI_ROOT", machine.path()}}, "/usr/bin");
+    struct Case {
+        const RuntimeLayout& layout;
+        Environment env;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {installed,
+         {{"XDG_RUNTIME_DIR", run.path()}, {"XDG_SESSION_ID", "c2"}},
+         run.file("tlvcli-session-c2.lock")},
+        {installed,
+         {{"XDG_RUNTIME_DIR", run.path()}, {"DISPLAY", ":0"}},
+         run.file("tlvcli-session-_0.lock")},
+        {installed,
+         {{"XDG_RUNTIME_DIR", run.path()}, {"XDG_SESSION_ID", "../../etc/x"}},
+         run.file("tlvcli-session-.._.._etc_x.lock")},
+        {installed, {{"XDG_RUNTIME_DIR", run.path()}}, run.file("tlvcli-session-0.lock")},
+        {installed, {{"XDG_SESSION_ID", "c2"}}, installed.instanceLock},
+        {installed,
+         {{"XDG_RUNTIME_DIR", "relative"}, {"XDG_SESSION_ID", "c2"}},
+         installed.instanceLock},
+        {sandbox,
+         {{"XDG_RUNTIME_DIR", run.path()}, {"XDG_SESSION_ID", "c2"}},
+         sandbox.instanceLock},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sessionLockPath(c.layout, c.env), c.expected);
+
+    // Two sessions of one user on a diskless host each run a client; a second one in a session
+    // does not.
+    GuardLink none({{"TLVCLI_GUARD_SOCKET", run.file("no-guard")}}, true);
+    SessionInstanceLock c2(none, run.file("tlvcli-session-c2.lock"));
+    SessionInstanceLock c3(none, run.file("tlvcli-session-c3.lock"));
+    SessionInstanceLock c2again(none, run.file("tlvcli-session-c2.lock"));
+    EXPECT_TRUE(c2.tryAcquire());
+    EXPECT_TRUE(c3.tryAcquire());
+    EXPECT_FALSE(c2again.tryAcquire());
 }
 
 TEST(SessionEnd, ExitFlagsBecomeLogindCommands) {

@@ -49,6 +49,11 @@ int SandboxProcesses::spawn(const std::string& exe, const std::vector<std::strin
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
         if (const char* value = std::getenv(name))
             env.push_back(std::string(name) + "=" + value);
+    for (const std::string& extra : m_extraEnv) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(env, [&name](const std::string& e) { return e.starts_with(name); });
+        env.push_back(extra);
+    }
     std::vector<char*> envp, argv;
     for (auto& e : env)
         envp.push_back(e.data());

@@ -288,6 +288,7 @@ void SimServer::onMessage(Workstation& w, std::string_view token, const std::str
         print(ws + " identified name=" + w.name + " computer=" + w.computer + " user=" + w.user +
               " version=" + funVersionText(static_cast<int32_t>(w.version)) +
               " identity=" + w.identity + " lockdown=" + w.lockdown);
+        logEvent("identify", w, {"Name=" + w.name});
     } else if (token == tok::kDBBackupDte) {
         print(ws + " backup-date " + payload);
     } else if (token == tok::kSessionOpen) {
