@@ -19,6 +19,8 @@ public:
 
     // From now on the programs run on this desktop's display instead of off screen.
     void setDisplay(const Desktop& desktop);
+    // One more NAME=VALUE for the programs started from now on (a private session bus).
+    void addEnv(std::string entry) { m_extraEnv.push_back(std::move(entry)); }
     // Output and errors go to OUTPUT (appended), or nowhere when it is empty.
     int spawn(const std::string& exe, const std::vector<std::string>& args,
               const std::string& output = {});
@@ -42,6 +44,7 @@ private:
     std::string m_display;
     int m_udpPort = 0;
     std::vector<int> m_started;
+    std::vector<std::string> m_extraEnv;
 };
 
 // Waits up to SECONDS for the file to hold TEXT.
