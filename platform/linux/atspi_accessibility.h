@@ -18,7 +18,7 @@ class Scheduler;
 // own content is not searched). Found fields are kept per window; a window whose field was not
 // found is searched again only after a growing number of rounds or when its title changes.
 // An address shown without its scheme is completed from the page's document when that names
-// the same address.
+// the same address. The AT-SPI library is one per process: so is this object.
 class AtspiAccessibility : public BrowserAccessibility {
 public:
     // scheduler: where change notices are posted (may be null). enableForSession: switch the

@@ -1,6 +1,7 @@
 // A window shaped like a browser for the accessibility test: an address field in a tool bar.
 // a11y_test_browser <title> <address> <file written on Return>
-// As a browser does, Return moves the focus from the field to the page.
+// As a browser showing a page does, it starts with the focus in the page, and Return moves the
+// focus from the field to the page.
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -30,5 +31,6 @@ int main(int argc, char** argv) {
     });
     w.resize(400, 200);
     w.show();
+    page->setFocus();
     return app.exec();
 }
