@@ -24,7 +24,9 @@ constexpr int kMaxDocumentNodes = 1500;
 constexpr int kMaxDepth = 48;
 constexpr int kMaxAddressChars = 8192;
 constexpr int kXkReturn = 0xff0d;
-// A window whose field was not found is searched again after 2, 4, 8, then every 16 rounds.
+// A window whose field was not found is searched again every round for its first rounds (a
+// browser builds its tree while its first page loads), then after 2, 4, 8, then every 16.
+constexpr int kEagerSearches = 6;
 constexpr int kMaxSearchBackoff = 16;
 // A window not read during this many refreshes is forgotten (it closed or stopped being a
 // browser window).
@@ -427,8 +429,10 @@ bool AtspiAccessibility::Worker::findField(const WindowEntry& w, Cached& c, long
         c.failures = 0;
         return true;
     }
-    c.failures = std::min(c.failures + 1, 8);
-    c.nextSearch = number + std::min(1 << c.failures, kMaxSearchBackoff);
+    c.failures = std::min(c.failures + 1, kEagerSearches + 8);
+    c.nextSearch = number + (c.failures <= kEagerSearches
+                                 ? 1
+                                 : std::min(1 << (c.failures - kEagerSearches), kMaxSearchBackoff));
     return false;
 }
 

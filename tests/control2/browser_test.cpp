@@ -229,14 +229,18 @@ TEST(RealBrowsers, PagesReportedToTheServerWindowWithoutPidClosedAtSessionEnd) {
         const auto seen = Clock::now();
         ASSERT_TRUE(line) << "no report of " << c.reported << "\n" << test::readFile(log);
         EXPECT_NE(line->find("\turl\t#"), std::string::npos) << *line;
-        const auto asked = d.pages.askedAt(c.path);
-        ASSERT_TRUE(asked);
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(seen - *asked).count();
+        // A browser shows the address it was started with before its request reaches the
+        // server: the report may come first.
+        std::optional<Clock::time_point> asked;
+        test::waitUntil([&] { return (asked = d.pages.askedAt(c.path)).has_value(); }, 10000);
+        ASSERT_TRUE(asked) << "the page was never asked for";
+        const auto ms = std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(seen - *asked).count());
         std::printf("%s: page asked for, reported %lld ms later\n", c.name,
                     static_cast<long long>(ms));
-        // Within a second of the page, with room for a loaded machine and a sanitizer build.
-        EXPECT_LT(ms, 4000) << *line;
+        // About a second of the page on a quiet machine; the bound leaves room for a loaded
+        // one and a sanitizer build.
+        EXPECT_LT(ms, 8000) << *line;
     }
 
     // A window that does not say which process it belongs to is still closed at the end.
