@@ -19,5 +19,9 @@ const std::vector<BrowserKind>& knownBrowsers();
 const BrowserKind* browserOfWindow(const std::string& wmInstance, const std::string& wmClass);
 // The title without the browser's own suffix.
 std::string browserCaption(const BrowserKind& kind, const std::string& title);
+// The address as the browser means it: browsers show web addresses without "http://" (and a
+// root page as "host:port"), so an address of a host without a scheme gets "http://" and an
+// address without a path gets "/". Anything else (about:blank, search text) is kept as shown.
+std::string normalizeAddress(const std::string& shown);
 
 } // namespace tlv

@@ -70,8 +70,11 @@ void clsInetexplorer::Refresh() {
             auto url = m_accessibility.readAddress(w);
             if (!url)
                 continue;
-            m_items.push_back({w.id, w.id, browserCaption(*kind, w.title), std::move(*url), w});
+            m_items.push_back(
+                {w.id, w.id, browserCaption(*kind, w.title), normalizeAddress(*url), w});
         }
+        // What changed since is read in the background, for the next pass.
+        m_accessibility.refresh();
     } catch (const std::exception& e) {
         m_log.subLogError("InetExplorer::Refresh", e);
     }

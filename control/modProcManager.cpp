@@ -120,8 +120,10 @@ std::vector<ProcInfo> ProcManager::funGetWindowList(bool bRefresh) {
                 const bool ordinary = w.hasOwner ? w.appWindow : !w.toolWindow;
                 if (!ordinary)
                     continue;
+                // A window whose owner cannot be found (a remote client, an X server without
+                // the resource extension) is still listed: it is asked to close, never killed.
                 ProcInfo info = funGetProcInfo(w.pid);
-                if (info.ProcessID <= 0)
+                if (info.ProcessID <= 0 && w.pid > 0)
                     continue;
                 info.WindowTitle = w.title;
                 info.hWnd = w.id;
@@ -163,7 +165,12 @@ void ProcManager::subCloseApps(std::vector<ProcInfo> entries, std::function<void
                     continue;
                 const uint64_t hWnd = entry.hWnd;
                 std::string title = entry.WindowTitle;
-                entry = funGetProcInfo(m_windows.windowPid(hWnd));
+                const int pid = m_windows.windowPid(hWnd);
+                if (pid == 0) {
+                    m_windows.requestClose(hWnd, 0, {}, title);
+                    continue;
+                }
+                entry = funGetProcInfo(pid);
                 entry.hWnd = hWnd;
                 entry.WindowTitle = std::move(title);
             }

@@ -45,7 +45,8 @@ public:
     ProcManager& operator=(const ProcManager&) = delete;
 
     std::vector<ProcInfo> funGetPoccessList(bool bRefresh);
-    // The client's own windows are left out.
+    // The client's own windows are left out. A window whose process cannot be found is listed
+    // with ProcessID 0.
     std::vector<ProcInfo> funGetWindowList(bool bRefresh);
     ProcInfo funGetProcInfo(int pid);
     bool funKillProcess(const ProcInfo& entry);
@@ -53,8 +54,8 @@ public:
     // Closes the applications of the entries: each known window is asked to close, the
     // windows get kCloseGraceMs together (events keep running), then the processes whose window
     // survived are terminated, except the desktop shell. Entries without a window are
-    // terminated at once. done runs when every entry is settled (possibly before the call
-    // returns).
+    // terminated at once. A window whose process cannot be found is only asked to close. done runs
+    // when every entry is settled (possibly before the call returns).
     void subCloseApps(std::vector<ProcInfo> entries, std::function<void()> done = {});
     void subCloseApp(const ProcInfo& entry, std::function<void()> done = {});
 

@@ -31,11 +31,22 @@ bool isWatchedAddress(const std::string& url, const std::string& caption) {
 }
 
 UrlSpy::UrlSpy(WindowSystem& windows, BrowserAccessibility& accessibility, Logger& log)
-    : m_windows(windows), m_accessibility(accessibility), m_log(log) {}
+    : m_windows(windows), m_accessibility(accessibility), m_log(log) {
+    // An address read in the background after a pass is reported at once, not a tick later.
+    // Only windows a pass asked for are read, so no report follows once the timer stopped
+    // beyond the answer to its last pass.
+    m_accessibility.setChangeListener([this] {
+        if (m_ticked)
+            tmrURLspy_Timer();
+    });
+}
 
-UrlSpy::~UrlSpy() = default;
+UrlSpy::~UrlSpy() {
+    m_accessibility.setChangeListener({});
+}
 
 void UrlSpy::tmrURLspy_Timer() {
+    m_ticked = true;
     try {
         pass();
     } catch (const std::exception& e) {

@@ -43,6 +43,7 @@ private:
     BrowserAccessibility& m_accessibility;
     Logger& m_log;
     ReportFn m_report;
+    bool m_ticked = false;
     std::map<std::string, clsIEURL> m_remembered;
 };
 

@@ -29,7 +29,8 @@ public:
     virtual ~Scheduler() = default;
     // The callback runs on the one client thread; the timer starts disabled.
     virtual std::unique_ptr<Timer> createTimer(std::function<void()> onTimeout) = 0;
-    // Runs fn once from the event loop, after the current event has finished.
+    // Runs fn once from the event loop, after the current event has finished. The event-loop
+    // implementation may be called from a worker thread; fn still runs on the client thread.
     virtual void post(std::function<void()> fn) = 0;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,8 +43,13 @@ public:
 class BrowserAccessibility {
 public:
     virtual ~BrowserAccessibility() = default;
-    // The text of the window's address field; nothing when it cannot be found.
+    // The text of the window's address field; nothing when it cannot be found. An
+    // implementation may answer from what it last read and look again in the background.
     virtual std::optional<std::string> readAddress(const WindowEntry& window) = 0;
+    // Asks for a fresh look at the windows read since the last call.
+    virtual void refresh() {}
+    // Runs on the client thread when a background look found an address that changed.
+    virtual void setChangeListener(std::function<void()> fn) { (void)fn; }
     // Puts the address into the field and presses Return; false when the field is not found.
     virtual bool navigate(const WindowEntry& window, const std::string& address) = 0;
 };

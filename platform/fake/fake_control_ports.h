@@ -67,8 +67,12 @@ class FakeBrowserAccessibility : public BrowserAccessibility {
 public:
     std::map<uint64_t, std::string> addresses; // window id -> address field text
     std::vector<std::pair<uint64_t, std::string>> navigations;
+    std::function<void()> listener;
+    int refreshes = 0;
 
     std::optional<std::string> readAddress(const WindowEntry& window) override;
+    void refresh() override { ++refreshes; }
+    void setChangeListener(std::function<void()> fn) override { listener = std::move(fn); }
     bool navigate(const WindowEntry& window, const std::string& address) override;
 };
 

@@ -16,7 +16,7 @@ ControlPlatform makeControlPlatform(const RuntimeLayout& layout, const Environme
     const auto display = env.find("DISPLAY");
     p.realWindows =
         std::make_unique<X11WindowSystem>(display == env.end() ? std::string() : display->second);
-    p.accessibility = std::make_unique<AtspiAccessibility>();
+    p.accessibility = std::make_unique<AtspiAccessibility>(&scheduler);
     if (layout.sandbox) {
         p.sandboxWindows = std::make_unique<SandboxWindowSystem>(*p.realWindows, actions);
         p.windows = p.sandboxWindows.get();

@@ -3,6 +3,9 @@
 #include "core/error.h"
 #include "platform/linux/posix_spawner.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,65 +13,33 @@
 #include <QString>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <sqlite3.h>
 #include <sstream>
-
-namespace fs = std::filesystem;
 
 namespace tlv {
 
 namespace {
 
-// Browser files above this size are not read into memory.
-constexpr std::uintmax_t kMaxPreferencesBytes = 32u << 20;
+// Browser and desktop files above these sizes are not read into memory.
+constexpr uint64_t kMaxPreferencesBytes = 32u << 20;
+constexpr uint64_t kMaxIniBytes = 1u << 20;
 
-std::string readSmallFile(const fs::path& p, std::uintmax_t limit) {
-    std::error_code ec;
-    const auto size = fs::file_size(p, ec);
-    if (ec || size > limit)
-        throw TlvError(kErrPathAccess, "Path/File access error: " + p.string());
-    std::ifstream in(p, std::ios::binary);
-    std::string s(static_cast<size_t>(size), '\0');
-    in.read(s.data(), static_cast<std::streamsize>(size));
-    if (!in)
-        throw TlvError(kErrPathAccess, "Path/File access error: " + p.string());
-    return s;
-}
-
-void writeFileAtomically(const fs::path& p, const std::string& content) {
-    const fs::path tmp = p.string() + ".tlvtmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out << content;
-        if (!out)
-            throw TlvError(kErrPathAccess, "Path/File access error: " + tmp.string());
-    }
-    std::error_code ec;
-    fs::rename(tmp, p, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        throw TlvError(kErrPathAccess, "Path/File access error: " + p.string());
-    }
-}
-
-void removeQuietly(const fs::path& p) {
-    std::error_code ec;
-    fs::remove_all(p, ec);
-}
-
-// A browser's SQLite file: the statements run in one transaction; missing tables are skipped.
-void clearTables(const fs::path& db,
+// A browser's SQLite file in a profile folder: the statements run in one transaction; missing
+// tables are skipped. The file is opened through the folder already opened without links.
+void clearTables(const HomeFolder& tree, const std::string& folder, const std::string& name,
                  const std::vector<std::pair<std::string, std::string>>& steps) {
-    std::error_code ec;
-    if (!fs::is_regular_file(db, ec))
+    const DirFd dir = tree.openDir(folder);
+    struct stat st {};
+    if (!dir || fstatat(dir.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode))
         return;
+    const std::string path = dir.pathOf(name);
+    const std::string shown = tree.home() + "/" + folder + "/" + name;
     sqlite3* h = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &h, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         const std::string msg = h ? sqlite3_errmsg(h) : "cannot open";
         sqlite3_close(h);
-        throw TlvError(kErrPathAccess, db.string() + ": " + msg);
+        throw TlvError(kErrPathAccess, shown + ": " + msg);
     }
     sqlite3_busy_timeout(h, 250);
     auto hasTable = [h](const std::string& t) {
@@ -93,7 +64,7 @@ void clearTables(const fs::path& db,
         sqlite3_free(err);
         sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(h);
-        throw TlvError(kErrPathAccess, db.string() + ": " + msg);
+        throw TlvError(kErrPathAccess, shown + ": " + msg);
     }
     sqlite3_close(h);
 }
@@ -109,6 +80,33 @@ std::string jsString(const std::string& s) {
     }
     return out + "\"";
 }
+
+// Where each packaging of Firefox keeps its profiles (classic, Snap, Flatpak), below the home;
+// the XDG configuration folder is added by the caller.
+constexpr const char* kFirefoxRoots[] = {
+    ".mozilla/firefox",
+    "snap/firefox/common/.mozilla/firefox",
+    ".var/app/org.mozilla.firefox/.mozilla/firefox",
+    ".var/app/org.mozilla.firefox/config/mozilla/firefox",
+};
+// The Chromium family outside the XDG configuration folder: Snap and Flatpak.
+constexpr const char* kChromiumRoots[] = {
+    "snap/chromium/common/chromium",
+    ".var/app/org.chromium.Chromium/config/chromium",
+    ".var/app/com.google.Chrome/config/google-chrome",
+    ".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser",
+};
+constexpr const char* kChromiumConfigNames[] = {"chromium", "google-chrome",
+                                                "BraveSoftware/Brave-Browser", "vivaldi"};
+constexpr const char* kCacheNames[] = {"mozilla", "chromium", "google-chrome", "BraveSoftware",
+                                       "vivaldi", "opera",    "epiphany",      "falkon"};
+constexpr const char* kPackagedCaches[] = {
+    "snap/firefox/common/.cache/mozilla",
+    "snap/chromium/common/.cache/chromium",
+    ".var/app/org.mozilla.firefox/cache/mozilla",
+    ".var/app/org.chromium.Chromium/cache/chromium",
+    ".var/app/com.google.Chrome/cache/google-chrome",
+};
 
 } // namespace
 
@@ -128,7 +126,18 @@ std::string fileUri(const std::string& path) {
 }
 
 LinuxDesktopProfile::LinuxDesktopProfile(std::string home, Environment env, RunTool runTool)
-    : m_home(std::move(home)), m_env(std::move(env)), m_runTool(std::move(runTool)) {}
+    : m_home(std::move(home)), m_tree(m_home), m_env(std::move(env)),
+      m_runTool(std::move(runTool)) {}
+
+std::optional<std::string> LinuxDesktopProfile::xdgFolder(const char* name,
+                                                          const std::string& dflt) const {
+    // An XDG folder outside the home (or a relative one, which the standard ignores) is not
+    // one the cleanup may touch.
+    const std::string v = env(name, "");
+    if (v.empty() || v.front() != '/')
+        return dflt;
+    return m_tree.below(v);
+}
 
 std::string LinuxDesktopProfile::env(const char* name, const std::string& dflt) const {
     auto it = m_env.find(name);
@@ -164,13 +173,45 @@ void LinuxDesktopProfile::clearRecentDocuments() {
         "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
         "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
         ">\n</xbel>\n";
-    const fs::path data = env("XDG_DATA_HOME", m_home + "/.local/share");
-    for (const fs::path& p :
-         {data / "recently-used.xbel", fs::path(m_home) / ".recently-used.xbel"}) {
-        std::error_code ec;
-        if (fs::exists(p, ec))
-            writeFileAtomically(p, kEmpty);
+    const auto data = xdgFolder("XDG_DATA_HOME", ".local/share");
+    std::vector<std::string> lists = {".recently-used.xbel"};
+    if (data)
+        lists.push_back(*data + "/recently-used.xbel");
+    for (const std::string& rel : lists)
+        if (m_tree.exists(rel))
+            m_tree.writeFile(rel, kEmpty);
+    // What the file manager and the image viewers remember of the customer's files.
+    if (const auto cache = xdgFolder("XDG_CACHE_HOME", ".cache"))
+        m_tree.removeContents(*cache + "/thumbnails");
+    m_tree.removeContents(".thumbnails");
+    if (data)
+        for (const char* part : {"files", "info", "expunged"})
+            m_tree.removeContents(*data + "/Trash/" + part);
+    if (const auto downloads = downloadsFolder())
+        m_tree.removeContents(*downloads);
+}
+
+std::optional<std::string> LinuxDesktopProfile::downloadsFolder() const {
+    // XDG_DOWNLOAD_DIR="$HOME/Downloads" in user-dirs.dirs; a folder set to the home itself
+    // means "none" and is never emptied.
+    const auto config = xdgFolder("XDG_CONFIG_HOME", ".config");
+    const auto text = config ? m_tree.readFile(*config + "/user-dirs.dirs", kMaxIniBytes)
+                             : std::optional<std::string>();
+    std::string value = "$HOME/Downloads";
+    if (text) {
+        std::istringstream in(*text);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.starts_with("XDG_DOWNLOAD_DIR="))
+                continue;
+            value = line.substr(17);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
+        }
     }
+    if (value.starts_with("$HOME"))
+        return m_tree.below(value.substr(5).empty() ? "." : "./" + value.substr(5));
+    return m_tree.below(value);
 }
 
 void LinuxDesktopProfile::setWallpaper(const std::string& imagePath) {
@@ -193,59 +234,81 @@ void LinuxDesktopProfile::setWallpaper(const std::string& imagePath) {
     }
 }
 
-std::vector<std::string> LinuxDesktopProfile::firefoxProfiles() const {
+std::vector<std::string> LinuxDesktopProfile::firefoxProfileFolders() const {
+    std::vector<std::string> roots(std::begin(kFirefoxRoots), std::end(kFirefoxRoots));
+    if (const auto config = xdgFolder("XDG_CONFIG_HOME", ".config"))
+        roots.push_back(*config + "/mozilla/firefox");
     std::vector<std::string> out;
-    const fs::path base = fs::path(m_home) / ".mozilla" / "firefox";
-    std::ifstream ini(base / "profiles.ini");
-    std::string line, path;
-    bool relative = true;
-    auto flush = [&] {
-        if (!path.empty())
-            out.push_back(relative ? (base / path).string() : path);
-        path.clear();
-        relative = true;
-    };
-    while (std::getline(ini, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.starts_with("["))
-            flush();
-        else if (line.starts_with("Path="))
-            path = line.substr(5);
-        else if (line.starts_with("IsRelative="))
-            relative = line.substr(11) != "0";
+    for (const std::string& root : roots) {
+        const auto ini = m_tree.readFile(root + "/profiles.ini", kMaxIniBytes);
+        if (!ini)
+            continue;
+        std::istringstream in(*ini);
+        std::string line, path;
+        bool relative = true;
+        auto flush = [&] {
+            // A path that leaves the home, or goes through a link, is not a profile to touch.
+            if (!path.empty())
+                if (auto rel = m_tree.below(path, relative ? root : std::string());
+                    rel && (!relative || path.front() != '/') && m_tree.isDir(*rel))
+                    out.push_back(*rel);
+            path.clear();
+            relative = true;
+        };
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.starts_with("["))
+                flush();
+            else if (line.starts_with("Path="))
+                path = line.substr(5);
+            else if (line.starts_with("IsRelative="))
+                relative = line.substr(11) != "0";
+        }
+        flush();
     }
-    flush();
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
 
-std::vector<std::string> LinuxDesktopProfile::chromiumProfiles() const {
+std::vector<std::string> LinuxDesktopProfile::chromiumProfileFolders() const {
+    std::vector<std::string> roots(std::begin(kChromiumRoots), std::end(kChromiumRoots));
+    if (const auto config = xdgFolder("XDG_CONFIG_HOME", ".config"))
+        for (const char* browser : kChromiumConfigNames)
+            roots.push_back(*config + "/" + browser);
     std::vector<std::string> out;
-    const fs::path config = env("XDG_CONFIG_HOME", m_home + "/.config");
-    for (const char* browser :
-         {"chromium", "google-chrome", "BraveSoftware/Brave-Browser", "vivaldi"}) {
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(config / browser, ec)) {
-            const std::string name = e.path().filename().string();
-            if ((name == "Default" || name.starts_with("Profile ")) && e.is_directory())
-                out.push_back(e.path().string());
-        }
-    }
+    for (const std::string& root : roots)
+        for (const std::string& name : m_tree.list(root, true))
+            if (name == "Default" || name.starts_with("Profile "))
+                out.push_back(root + "/" + name);
     std::sort(out.begin(), out.end());
     return out;
 }
 
+std::vector<std::string> LinuxDesktopProfile::firefoxProfiles() const {
+    std::vector<std::string> out;
+    for (const std::string& rel : firefoxProfileFolders())
+        out.push_back(m_home + "/" + rel);
+    return out;
+}
+
+std::vector<std::string> LinuxDesktopProfile::chromiumProfiles() const {
+    std::vector<std::string> out;
+    for (const std::string& rel : chromiumProfileFolders())
+        out.push_back(m_home + "/" + rel);
+    return out;
+}
+
 void LinuxDesktopProfile::setStartPage(const std::string& address) {
-    for (const std::string& profile : firefoxProfiles()) {
-        const fs::path userJs = fs::path(profile) / "user.js";
-        std::error_code ec;
-        if (!fs::is_directory(profile, ec))
-            continue;
+    for (const std::string& profile : firefoxProfileFolders()) {
+        const std::string userJs = profile + "/user.js";
         std::string kept;
-        if (fs::exists(userJs, ec)) {
-            std::istringstream in(readSmallFile(userJs, kMaxPreferencesBytes));
+        if (m_tree.exists(userJs)) {
+            const auto text = m_tree.readFile(userJs, kMaxPreferencesBytes);
+            if (!text)
+                throw TlvError(kErrPathAccess, "Path/File access error: " + m_home + "/" + userJs);
+            std::istringstream in(*text);
             std::string line;
             while (std::getline(in, line))
                 if (line.find("\"browser.startup.homepage\"") == std::string::npos &&
@@ -254,19 +317,20 @@ void LinuxDesktopProfile::setStartPage(const std::string& address) {
         }
         kept += "user_pref(\"browser.startup.homepage\", " + jsString(address) + ");\n";
         kept += "user_pref(\"browser.startup.page\", 1);\n";
-        writeFileAtomically(userJs, kept);
+        m_tree.writeFile(userJs, kept);
     }
-    for (const std::string& profile : chromiumProfiles()) {
-        const fs::path prefs = fs::path(profile) / "Preferences";
-        std::error_code ec;
+    for (const std::string& profile : chromiumProfileFolders()) {
+        const std::string prefs = profile + "/Preferences";
         QJsonObject root;
-        if (fs::exists(prefs, ec)) {
-            const std::string text = readSmallFile(prefs, kMaxPreferencesBytes);
+        if (m_tree.exists(prefs)) {
+            const auto text = m_tree.readFile(prefs, kMaxPreferencesBytes);
             QJsonParseError perr{};
-            const QJsonDocument doc = QJsonDocument::fromJson(
-                QByteArray(text.data(), static_cast<qsizetype>(text.size())), &perr);
-            if (perr.error != QJsonParseError::NoError || !doc.isObject())
-                throw TlvError(kErrPathAccess, "Path/File access error: " + prefs.string());
+            const QJsonDocument doc =
+                text ? QJsonDocument::fromJson(
+                           QByteArray(text->data(), static_cast<qsizetype>(text->size())), &perr)
+                     : QJsonDocument();
+            if (!text || perr.error != QJsonParseError::NoError || !doc.isObject())
+                throw TlvError(kErrPathAccess, "Path/File access error: " + m_home + "/" + prefs);
             root = doc.object();
         }
         const QString url = QString::fromStdString(address);
@@ -277,64 +341,73 @@ void LinuxDesktopProfile::setStartPage(const std::string& address) {
         session["startup_urls"] = QJsonArray{url};
         root["session"] = session;
         const QByteArray out = QJsonDocument(root).toJson(QJsonDocument::Compact);
-        writeFileAtomically(prefs, std::string(out.constData(), static_cast<size_t>(out.size())));
+        m_tree.writeFile(prefs, std::string(out.constData(), static_cast<size_t>(out.size())));
     }
 }
 
 void LinuxDesktopProfile::deleteBrowserCache() {
-    const fs::path cache = env("XDG_CACHE_HOME", m_home + "/.cache");
-    for (const char* dir : {"mozilla", "chromium", "google-chrome", "BraveSoftware", "vivaldi",
-                            "opera", "epiphany", "falkon"})
-        removeQuietly(cache / dir);
-    for (const std::string& p : firefoxProfiles())
-        removeQuietly(fs::path(p) / "cache2");
-    for (const std::string& p : chromiumProfiles())
-        for (const char* dir : {"Cache", "Code Cache", "GPUCache"})
-            removeQuietly(fs::path(p) / dir);
+    if (const auto cache = xdgFolder("XDG_CACHE_HOME", ".cache"))
+        for (const char* dir : kCacheNames)
+            m_tree.removeAll(*cache + "/" + dir);
+    for (const char* dir : kPackagedCaches)
+        m_tree.removeAll(dir);
+    for (const std::string& p : firefoxProfileFolders())
+        for (const char* dir : {"cache2", "startupCache", "thumbnails"})
+            m_tree.removeAll(p + "/" + dir);
+    for (const std::string& p : chromiumProfileFolders())
+        for (const char* dir : {"Cache", "Code Cache", "GPUCache", "Service Worker/CacheStorage",
+                                "Service Worker/ScriptCache"})
+            m_tree.removeAll(p + "/" + dir);
 }
 
 void LinuxDesktopProfile::deleteBrowserHistory() {
-    for (const std::string& p : firefoxProfiles()) {
+    // History with its downloads list, the sessions (the last customer's tabs would come back),
+    // what sites stored (local, session and indexed storage). Cookies stay: the server's
+    // choice is cache and history.
+    for (const std::string& p : firefoxProfileFolders()) {
         // Places that a bookmark points to stay (with their visits forgotten).
-        clearTables(fs::path(p) / "places.sqlite",
+        clearTables(m_tree, p, "places.sqlite",
                     {{"moz_historyvisits", "DELETE FROM moz_historyvisits"},
                      {"moz_inputhistory", "DELETE FROM moz_inputhistory"},
                      {"moz_places", "DELETE FROM moz_places WHERE id NOT IN (SELECT fk FROM "
                                     "moz_bookmarks WHERE fk IS NOT NULL)"},
                      {"moz_places", "UPDATE moz_places SET visit_count = 0, last_visit_date = "
-                                    "NULL"}});
-        // The last customer's tabs would come back with the session.
-        removeQuietly(fs::path(p) / "sessionstore.jsonlz4");
-        removeQuietly(fs::path(p) / "sessionstore-backups");
+                                    "NULL"},
+                     {"moz_annos", "DELETE FROM moz_annos WHERE place_id NOT IN (SELECT id FROM "
+                                   "moz_places)"}});
+        clearTables(m_tree, p, "formhistory.sqlite",
+                    {{"moz_formhistory", "DELETE FROM moz_formhistory"}});
+        for (const char* f : {"sessionstore.jsonlz4", "sessionstore-backups", "storage/default",
+                              "storage/temporary", "webappsstore.sqlite", "webappsstore.sqlite-wal",
+                              "webappsstore.sqlite-shm"})
+            m_tree.removeAll(p + "/" + f);
     }
-    for (const std::string& p : chromiumProfiles()) {
-        clearTables(fs::path(p) / "History",
+    for (const std::string& p : chromiumProfileFolders()) {
+        clearTables(m_tree, p, "History",
                     {{"visits", "DELETE FROM visits"},
                      {"visit_source", "DELETE FROM visit_source"},
                      {"urls", "DELETE FROM urls"},
                      {"keyword_search_terms", "DELETE FROM keyword_search_terms"},
                      {"segments", "DELETE FROM segments"},
-                     {"segment_usage", "DELETE FROM segment_usage"}});
-        for (const char* f : {"Visited Links", "Top Sites", "Top Sites-journal", "Current Session",
-                              "Current Tabs", "Last Session", "Last Tabs", "Sessions"})
-            removeQuietly(fs::path(p) / f);
+                     {"segment_usage", "DELETE FROM segment_usage"},
+                     {"downloads", "DELETE FROM downloads"},
+                     {"downloads_url_chains", "DELETE FROM downloads_url_chains"},
+                     {"downloads_slices", "DELETE FROM downloads_slices"}});
+        for (const char* f :
+             {"Visited Links", "Top Sites", "Top Sites-journal", "Current Session", "Current Tabs",
+              "Last Session", "Last Tabs", "Sessions", "Local Storage", "Session Storage",
+              "IndexedDB", "Shortcuts", "Shortcuts-journal"})
+            m_tree.removeAll(p + "/" + f);
     }
 }
 
 void LinuxDesktopProfile::clearMessengerData() {
-    for (const char* folder : {".gaim", ".purple"}) {
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(fs::path(m_home) / folder, ec)) {
-            std::error_code fe;
-            if (!e.is_directory(fe))
-                fs::remove(e.path(), fe);
-        }
-    }
+    for (const char* folder : {".gaim", ".purple"})
+        m_tree.removeFiles(folder);
 }
 
 bool LinuxDesktopProfile::hasYahooMessenger() {
-    std::error_code ec;
-    return fs::exists(fs::path(m_home) / "Yahoo! Messenger", ec);
+    return m_tree.exists("Yahoo! Messenger");
 }
 
 } // namespace tlv

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <xcb/res.h>
 #include <xcb/xcb.h>
 
 namespace tlv {
@@ -53,6 +54,14 @@ bool X11WindowSystem::connect() {
     }
     m_conn = c;
     m_root = it.data->root;
+    // The resource extension names the process of a window's client, as the kernel saw it.
+    m_hasRes = false;
+    const xcb_query_extension_reply_t* res = xcb_get_extension_data(c, &xcb_res_id);
+    if (res && res->present) {
+        auto vc = xcb_res_query_version(c, 1, 2);
+        XcbReply<xcb_res_query_version_reply_t> v(xcb_res_query_version_reply(c, vc, nullptr));
+        m_hasRes = v && (v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2));
+    }
     m_width = it.data->width_in_pixels;
     m_height = it.data->height_in_pixels;
     return true;
@@ -148,9 +157,40 @@ WindowEntry X11WindowSystem::describe(uint32_t window) {
     w.toolWindow = skipTaskbar || (!types.empty() && !normal && !dialog);
     w.appWindow = normal && !skipTaskbar;
 
-    const auto pid = readProperty(m_conn, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL).cards();
-    w.pid = pid.empty() ? 0 : static_cast<int>(pid[0]);
+    w.pid = ownerPid(window);
     return w;
+}
+
+int X11WindowSystem::clientPid(uint32_t window) {
+    if (!m_hasRes)
+        return 0;
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto cookie = xcb_res_query_client_ids(m_conn, 1, &spec);
+    xcb_generic_error_t* err = nullptr;
+    XcbReply<xcb_res_query_client_ids_reply_t> r(
+        xcb_res_query_client_ids_reply(m_conn, cookie, &err));
+    std::free(err);
+    if (!r)
+        return 0;
+    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
+        if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) || it.data->length != 4)
+            continue;
+        const uint32_t pid = *xcb_res_client_id_value_value(it.data);
+        if (pid > 0 && pid <= INT32_MAX)
+            return static_cast<int>(pid);
+    }
+    return 0;
+}
+
+int X11WindowSystem::ownerPid(uint32_t window) {
+    // The server's word first: _NET_WM_PID is what the program says of itself, missing in many
+    // programs and a number of its own PID namespace in a sandbox (Flatpak). The property
+    // stands only where the server cannot say (a remote client, no resource extension).
+    if (const int pid = clientPid(window))
+        return pid;
+    const auto pid = readProperty(m_conn, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL).cards();
+    return pid.empty() || pid[0] > INT32_MAX ? 0 : static_cast<int>(pid[0]);
 }
 
 std::vector<WindowEntry> X11WindowSystem::topLevelWindows() {
@@ -233,10 +273,7 @@ bool X11WindowSystem::exists(uint64_t id) {
 int X11WindowSystem::windowPid(uint64_t id) {
     if (!connect() || id == 0 || id > UINT32_MAX)
         return 0;
-    const auto pid =
-        readProperty(m_conn, static_cast<uint32_t>(id), atom("_NET_WM_PID"), XCB_ATOM_CARDINAL)
-            .cards();
-    return pid.empty() ? 0 : static_cast<int>(pid[0]);
+    return ownerPid(static_cast<uint32_t>(id));
 }
 
 std::pair<int, int> X11WindowSystem::screenPixels() {

@@ -10,7 +10,8 @@ struct xcb_connection_t;
 namespace tlv {
 
 // Top-level windows, close requests and the screen size on an X11 display (through XCB, whose
-// errors come back per request instead of through a process-wide handler).
+// errors come back per request instead of through a process-wide handler). A window's process
+// comes from the X resource extension, or from _NET_WM_PID where the server cannot say.
 class X11WindowSystem : public WindowSystem {
 public:
     // displayName empty: $DISPLAY.
@@ -30,12 +31,15 @@ private:
     bool connect();
     uint32_t atom(const char* name);
     WindowEntry describe(uint32_t window);
+    int clientPid(uint32_t window); // through the X resource extension, 0 when unknown
+    int ownerPid(uint32_t window);
 
     std::string m_displayName;
     xcb_connection_t* m_conn = nullptr;
     uint32_t m_root = 0;
     int m_width = 0;
     int m_height = 0;
+    bool m_hasRes = false;
     std::map<std::string, uint32_t> m_atoms;
 };
 

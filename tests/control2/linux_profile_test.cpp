@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -209,6 +210,162 @@ TEST(LinuxProfile, MessengerFilesGoneSubfoldersKept) {
     EXPECT_FALSE(h.profile.hasYahooMessenger());
     fs::create_directories(h.home + "/Yahoo! Messenger");
     EXPECT_TRUE(h.profile.hasYahooMessenger());
+}
+
+// What a customer leaves in each packaging of the browsers (classic, Snap, Flatpak): caches,
+// history with downloads, sessions, local and session storage go; cookies and bookmarks stay.
+TEST(LinuxProfile, CacheHistorySessionsAndStorageOfEveryPackaging) {
+    struct Layout {
+        const char* name;
+        std::string firefox, chromium, cache;
+    } layouts[] = {
+        {"classic", ".mozilla/firefox", ".config/chromium", ".cache/mozilla/firefox/p1"},
+        {"snap", "snap/firefox/common/.mozilla/firefox", "snap/chromium/common/chromium",
+         "snap/firefox/common/.cache/mozilla/firefox/p1"},
+        {"flatpak", ".var/app/org.mozilla.firefox/.mozilla/firefox",
+         ".var/app/org.chromium.Chromium/config/chromium",
+         ".var/app/org.mozilla.firefox/cache/mozilla/firefox/p1"},
+    };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.name);
+        Home h;
+        const std::string ff = l.firefox + "/p1/", ch = l.chromium + "/Default/";
+        h.put(l.firefox + "/profiles.ini", "[Profile0]\nName=default\nIsRelative=1\nPath=p1\n");
+        h.put(l.cache + "/cache2/entries/X", "cached");
+        const std::vector<std::string> gone = {
+            ff + "cache2/entries/Y",
+            ff + "sessionstore.jsonlz4",
+            ff + "sessionstore-backups/recovery.jsonlz4",
+            ff + "storage/default/https+++visited.example/ls/data.sqlite",
+            ch + "Cache/Cache_Data/data_0",
+            ch + "Current Session",
+            ch + "Sessions/Session_13300000000000000",
+            ch + "Local Storage/leveldb/000003.log",
+            ch + "Session Storage/000003.log",
+            ch + "IndexedDB/https_visited.example_0/x"};
+        const std::vector<std::string> kept = {ff + "cookies.sqlite", ch + "Cookies",
+                                               ch + "Bookmarks"};
+        for (const auto& f : gone)
+            h.put(f, "trace");
+        for (const auto& f : kept)
+            h.put(f, "kept");
+        sql(h.home + "/" + ff + "places.sqlite",
+            "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url TEXT, visit_count INTEGER, "
+            "last_visit_date INTEGER);"
+            "CREATE TABLE moz_historyvisits(id INTEGER PRIMARY KEY, place_id INTEGER);"
+            "CREATE TABLE moz_annos(id INTEGER PRIMARY KEY, place_id INTEGER, content TEXT);"
+            "CREATE TABLE moz_bookmarks(id INTEGER PRIMARY KEY, fk INTEGER);"
+            "INSERT INTO moz_places VALUES(1,'https://visited.example/file.pdf',1,9);"
+            "INSERT INTO moz_historyvisits VALUES(1,1);"
+            "INSERT INTO moz_annos VALUES(1,1,'file:///home/guest/Downloads/file.pdf');");
+        sql(h.home + "/" + ch + "History",
+            "CREATE TABLE urls(id INTEGER PRIMARY KEY, url TEXT);"
+            "CREATE TABLE downloads(id INTEGER PRIMARY KEY, target_path TEXT);"
+            "INSERT INTO urls VALUES(1,'https://visited.example/');"
+            "INSERT INTO downloads VALUES(1,'/home/guest/Downloads/file.pdf');");
+        EXPECT_EQ(h.profile.firefoxProfiles(),
+                  std::vector<std::string>{h.home + "/" + l.firefox + "/p1"});
+        h.profile.deleteBrowserCache();
+        h.profile.deleteBrowserHistory();
+        for (const auto& f : gone)
+            EXPECT_FALSE(h.has(f)) << f;
+        for (const auto& f : kept)
+            EXPECT_TRUE(h.has(f)) << f;
+        EXPECT_FALSE(h.has(l.cache));
+        EXPECT_EQ(query(h.home + "/" + ff + "places.sqlite",
+                        "SELECT (SELECT count(*) FROM moz_places) + (SELECT count(*) FROM "
+                        "moz_annos)"),
+                  "0;");
+        EXPECT_EQ(query(h.home + "/" + ch + "History",
+                        "SELECT (SELECT count(*) FROM urls) + (SELECT count(*) FROM downloads)"),
+                  "0;");
+    }
+}
+
+TEST(LinuxProfile, RecentFilesThumbnailsTrashAndDownloadsEmptied) {
+    Home h;
+    h.put(".local/share/recently-used.xbel", "<xbel><bookmark href=\"file:///x.pdf\"/></xbel>");
+    h.put(".local/share/Trash/files/letter.odt", "deleted");
+    h.put(".local/share/Trash/info/letter.odt.trashinfo", "[Trash Info]");
+    h.put(".cache/thumbnails/large/0123.png", "png");
+    h.put(".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+                                    "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
+    h.put("Fetched/ticket.pdf", "pdf");
+    h.put("Fetched/album/photo.jpg", "jpg");
+    h.put("Downloads/not-the-downloads-folder.txt", "kept");
+    h.profile.clearRecentDocuments();
+    EXPECT_EQ(readFile(h.home + "/.local/share/recently-used.xbel").find("x.pdf"),
+              std::string::npos);
+    for (const char* f :
+         {".local/share/Trash/files/letter.odt", ".local/share/Trash/info/letter.odt.trashinfo",
+          ".cache/thumbnails/large", "Fetched/ticket.pdf", "Fetched/album"})
+        EXPECT_FALSE(h.has(f)) << f;
+    EXPECT_TRUE(h.has("Fetched")) << "the folder itself stays";
+    EXPECT_TRUE(h.has(".local/share/Trash/files"));
+    EXPECT_TRUE(h.has("Downloads/not-the-downloads-folder.txt"));
+
+    // A downloads folder set to the home itself means none: the home is never emptied.
+    Home same;
+    same.put(".config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
+    same.put("notes.txt", "kept");
+    same.profile.clearRecentDocuments();
+    EXPECT_TRUE(same.has("notes.txt"));
+}
+
+// Every part of the cleanup, on a home whose profiles point outside it, by path and by link.
+TEST(LinuxProfile, NothingOutsideTheHomeIsDeletedOrWritten) {
+    test::TempRoot root;
+    const std::string home = root.path() + "/home/guest", victim = root.path() + "/victim";
+    auto put = [](const std::string& p, const std::string& content) {
+        fs::create_directories(fs::path(p).parent_path());
+        writeFile(p, content);
+    };
+    for (const char* f :
+         {"profile/places.sqlite", "profile/cache2/x", "profile/sessionstore.jsonlz4",
+          "chrome/Default/Cache/data_0", "chrome/Default/Current Session",
+          "chrome/Default/Preferences", "cache/mozilla/x", "downloads/keep.pdf", "trash/keep.odt",
+          "recent.xbel", "gaim/accounts.xml", "other/places.sqlite"})
+        put(victim + "/" + f, "victim's");
+    put(home + "/.mozilla/firefox/profiles.ini",
+        "[Profile0]\nIsRelative=1\nPath=../../../../victim/profile\n"
+        "[Profile1]\nIsRelative=0\nPath=" +
+            victim +
+            "/other\n"
+            "[Profile2]\nIsRelative=1\nPath=linked\n"
+            "[Profile3]\nIsRelative=0\nPath=" +
+            home + "/../../victim/profile\n");
+    fs::create_directories(home + "/.config/chromium");
+    fs::create_directories(home + "/.cache");
+    fs::create_directories(home + "/.local/share/Trash");
+    fs::create_symlink(victim + "/profile", home + "/.mozilla/firefox/linked");
+    fs::create_symlink(victim + "/chrome/Default", home + "/.config/chromium/Default");
+    fs::create_symlink(victim + "/cache/mozilla", home + "/.cache/mozilla");
+    fs::create_symlink(victim + "/downloads", home + "/Downloads");
+    fs::create_symlink(victim + "/trash", home + "/.local/share/Trash/files");
+    fs::create_symlink(victim + "/recent.xbel", home + "/.local/share/recently-used.xbel");
+    fs::create_symlink(victim + "/gaim", home + "/.gaim");
+    fs::create_symlink(victim, home + "/snap");
+
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(victim))
+            files[e.path().string()] = e.is_regular_file() ? readFile(e.path().string()) : "dir";
+        return files;
+    };
+    const auto before = snapshot();
+    LinuxDesktopProfile profile(home, {}, {});
+    EXPECT_TRUE(profile.firefoxProfiles().empty());
+    EXPECT_TRUE(profile.chromiumProfiles().empty());
+    profile.setStartPage("http://start.example/");
+    profile.deleteBrowserCache();
+    profile.deleteBrowserHistory();
+    profile.clearRecentDocuments();
+    profile.clearMessengerData();
+    EXPECT_EQ(snapshot(), before);
+    // The links themselves are the home's: a link where a cache was is gone, the recent list
+    // is a file of its own now.
+    EXPECT_FALSE(fs::is_symlink(home + "/.cache/mozilla"));
+    EXPECT_FALSE(fs::is_symlink(home + "/.local/share/recently-used.xbel"));
 }
 
 // The batch file with /bin/sh: each argument reaches the script unchanged, nothing else runs.

@@ -77,10 +77,28 @@ TEST(WindowList, OrdinaryTopLevelWindowsOnly) {
     }
     r.windows.add(200, r.processes.own, "the client's own window");
     r.windows.add(201, 0, "no process");
+    r.processes.add(11, "/usr/sbin/cron", 0);
+    r.windows.add(202, 11, "another user's");
     std::vector<std::string> titles;
     for (const auto& p : r.procs.funGetWindowList(true))
-        titles.push_back(p.WindowTitle);
-    EXPECT_EQ(titles, (std::vector<std::string>{"plain", "owned app window"}));
+        titles.push_back(p.WindowTitle + "/" + std::to_string(p.ProcessID));
+    // A window whose process cannot be found is still listed, to be asked to close.
+    EXPECT_EQ(titles,
+              (std::vector<std::string>{"plain/10", "owned app window/10", "no process/0"}));
+}
+
+TEST(CloseAllApps, WindowWithoutAKnownProcessIsAskedToCloseNeverKilled) {
+    Rig r;
+    r.processes.add(10, "/usr/bin/gedit");
+    r.windows.add(101, 0, "stays open", false);
+    r.windows.add(102, 10, "asks to save", false);
+    bool done = false;
+    r.killer.closeAllApps([&] { done = true; });
+    EXPECT_EQ(r.windows.closeRequests, (std::vector<uint64_t>{101, 102}));
+    r.scheduler.advance(2000);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(r.terminated(), std::vector<int>{10});
+    EXPECT_TRUE(r.windows.exists(101));
 }
 
 TEST(CloseAllApps, CloseRequestThenTerminationAfterHalfASecondShellSpared) {
@@ -216,14 +234,19 @@ TEST(KillApps, InternetFlagClosesBrowserWindowsShowingAddresses) {
     web.wmClass = "Chromium";
     WindowEntry& local = r.windows.add(302, 31, "Files");
     local.wmClass = "Epiphany";
-    r.accessibility.addresses = {{301, "https://news.example/"}, {302, "C:\\"}};
+    r.processes.add(32, "/usr/bin/chromium");
+    WindowEntry& root = r.windows.add(303, 32, "Local - Chromium", false);
+    root.wmClass = "Chromium";
+    r.accessibility.addresses = {
+        {301, "https://news.example/"}, {302, "C:\\"}, {303, "127.0.0.1:8765"}};
     r.killer.setKillFlags(true, false, false, false);
     r.killer.subKillApps();
     r.scheduler.runPending();
-    EXPECT_EQ(r.windows.closeRequests, std::vector<uint64_t>{301});
+    EXPECT_EQ(r.windows.closeRequests, (std::vector<uint64_t>{301, 303}))
+        << "a root page shown without its scheme is a web address too";
     EXPECT_EQ(r.messages, 0) << "shown once the windows are settled";
     r.scheduler.advance(ProcManager::kCloseGraceMs);
-    EXPECT_EQ(r.terminated(), std::vector<int>{30});
+    EXPECT_EQ(r.terminated(), (std::vector<int>{30, 32}));
     EXPECT_EQ(r.messages, 1);
 }
 

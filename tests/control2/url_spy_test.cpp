@@ -86,6 +86,9 @@ TEST(UrlSpy, PassesAsATable) {
         {[](SpyRig& s) { s.show(7, "Mail - Chromium", "https://mail.example/", "Chromium"); },
          {report(7, "Mail", "https://mail.example/")},
          "reused handle: the same window, both changed"},
+        {[](SpyRig& s) { s.show(11, "Local - Chromium", "127.0.0.1:8765", "Chromium"); },
+         {report(11, "Local", "http://127.0.0.1:8765/")},
+         "a root page shown without scheme and slash"},
         {[](SpyRig& s) { s.show(9, "Page", "https://x.example/", "XTerm"); }, {}, "not a browser"},
         {[](SpyRig& s) { s.windows.add(10, 10, "No tree").wmClass = "firefox"; },
          {},
@@ -97,6 +100,50 @@ TEST(UrlSpy, PassesAsATable) {
         r.spy.tmrURLspy_Timer();
         EXPECT_EQ(r.sent, p.reports) << p.what;
     }
+}
+
+// A page found in the background is reported when it is found, without waiting for the next
+// tick; nothing is reported that way before the timer ever ran.
+TEST(UrlSpy, BackgroundFindReportedAtOnce) {
+    SpyRig r;
+    ASSERT_TRUE(r.tree.listener);
+    r.show(7, "News - Mozilla Firefox", "https://news.example/");
+    r.tree.listener();
+    EXPECT_TRUE(r.sent.empty());
+    r.spy.tmrURLspy_Timer();
+    EXPECT_EQ(r.tree.refreshes, 1) << "each pass asks for a fresh look";
+    r.sent.clear();
+    r.show(7, "Sport - Mozilla Firefox", "https://news.example/sport");
+    r.tree.listener();
+    EXPECT_EQ(r.sent, std::vector<std::string>{report(7, "Sport", "https://news.example/sport")});
+}
+
+TEST(BrowserAddress, NormalisedAsTheBrowserMeansIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"127.0.0.1:8765", "http://127.0.0.1:8765/"},
+        {"127.0.0.1:8765/hello.html", "http://127.0.0.1:8765/hello.html"},
+        {"news.example", "http://news.example/"},
+        {"news.example/a?b=c#d", "http://news.example/a?b=c#d"},
+        {"news.example?q=1", "http://news.example/?q=1"},
+        {"localhost:8000", "http://localhost:8000/"},
+        {"localhost", "http://localhost/"},
+        {"[::1]:8080/x", "http://[::1]:8080/x"},
+        {"http://127.0.0.1:8765", "http://127.0.0.1:8765/"},
+        {"https://news.example", "https://news.example/"},
+        {"https://news.example/path", "https://news.example/path"},
+        {"file:///tmp/x.html", "file:///tmp/x.html"},
+        {"about:blank", "about:blank"},
+        {"mailto:a@b.example", "mailto:a@b.example"},
+        {"cats", "cats"},
+        {"cheap flights.example", "cheap flights.example"},
+        {"C:\\", "C:\\"},
+        {"\\\\server\\share", "\\\\server\\share"},
+        {"host:99999999", "host:99999999"},
+        {".example", ".example"},
+        {"", ""},
+    };
+    for (const auto& [shown, meant] : cases)
+        EXPECT_EQ(normalizeAddress(shown), meant) << shown;
 }
 
 TEST(InetExplorer, ItemsFromOneBadIndexLogged) {

@@ -150,6 +150,29 @@ TEST(X11ProcessManager, WindowFilterFromTheWindowProperties) {
         }
 }
 
+// Programs that do not set _NET_WM_PID, or state a PID of their own namespace (Flatpak): the
+// X server names the real process, which is closed like any other.
+TEST(X11ProcessManager, OwnerFromTheServerWhenTheWindowDoesNotSayOrLies) {
+    XRig r;
+    REQUIRE_XVFB(r);
+    const std::string program = test::besideTest("x_test_window");
+    const std::string display = "DISPLAY=" + r.xvfb.display();
+    Child silent({program, "No pid", "ignore"}, {display, "X_TEST_WM_PID=none"});
+    Child foreign({program, "Namespace pid", "ignore"}, {display, "X_TEST_WM_PID=2"});
+    r.processes.allowed.insert(silent.pid());
+    r.processes.allowed.insert(foreign.pid());
+    ASSERT_TRUE(r.waitForWindowOf(silent.pid()));
+    ASSERT_TRUE(r.waitForWindowOf(foreign.pid()));
+    bool done = false;
+    r.killer->closeAllApps([&] { done = true; });
+    r.runReal(3000, [&] { return done; });
+    EXPECT_TRUE(done);
+    ASSERT_TRUE(silent.waitExit(2000));
+    EXPECT_TRUE(silent.killedBySignal(SIGKILL));
+    ASSERT_TRUE(foreign.waitExit(2000));
+    EXPECT_TRUE(foreign.killedBySignal(SIGKILL));
+}
+
 TEST(X11ProcessManager, NoKillClosesNothing) {
     XRig r;
     REQUIRE_XVFB(r);

@@ -3,11 +3,14 @@
 //   close:  exits when asked to close its window (WM_DELETE_WINDOW)
 //   ignore: keeps its window whatever it is asked
 //   the last argument shapes the window as the window filters see it
+//   X_TEST_WM_PID=none leaves _NET_WM_PID out, X_TEST_WM_PID=<n> states another process
+//   (as a program in a PID namespace of its own does)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -28,9 +31,12 @@ int main(int argc, char** argv) {
     hint.res_name = const_cast<char*>(argc > 3 ? argv[3] : "xtestwindow");
     hint.res_class = const_cast<char*>(argc > 3 ? argv[3] : "XTestWindow");
     XSetClassHint(d, w, &hint);
-    const long pid = static_cast<long>(getpid());
-    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    const char* statedPid = std::getenv("X_TEST_WM_PID");
+    if (!statedPid || std::strcmp(statedPid, "none") != 0) {
+        const long pid = statedPid ? std::atol(statedPid) : static_cast<long>(getpid());
+        XChangeProperty(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    }
     Atom del = XInternAtom(d, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(d, w, &del, 1);
     const char* kind = argc > 4 ? argv[4] : "normal";

@@ -44,7 +44,6 @@ int SandboxProcesses::spawn(const std::string& exe, const std::vector<std::strin
                                     m_display.empty() ? "QT_QPA_PLATFORM=offscreen"
                                                       : "DISPLAY=" + m_display,
                                     "HOME=" + m_root, "XDG_RUNTIME_DIR=" + m_root};
-    env.insert(env.end(), m_extraEnv.begin(), m_extraEnv.end());
     // A sanitizer run's options reach the children too.
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
         if (const char* value = std::getenv(name))

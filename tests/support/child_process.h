@@ -17,12 +17,10 @@ public:
     SandboxProcesses(const SandboxProcesses&) = delete;
     SandboxProcesses& operator=(const SandboxProcesses&) = delete;
 
-    // NAME=VALUE for the processes spawned from now on (overrides the sandbox's own).
+    // NAME=VALUE for the programs started from now on (overrides the sandbox's own).
     void addEnv(const std::string& nameValue) { m_extraEnv.push_back(nameValue); }
     // From now on the programs run on this desktop's display instead of off screen.
     void setDisplay(const Desktop& desktop);
-    // One more NAME=VALUE in the environment of the programs started from now on.
-    void addEnv(const std::string& nameValue) { m_extraEnv.push_back(nameValue); }
     // Output and errors go to OUTPUT (appended), or nowhere when it is empty.
     int spawn(const std::string& exe, const std::vector<std::string>& args,
               const std::string& output = {});
@@ -47,7 +45,6 @@ private:
     std::vector<std::string> m_extraEnv;
     int m_udpPort = 0;
     std::vector<int> m_started;
-    std::vector<std::string> m_extraEnv;
 };
 
 // Waits up to SECONDS for the file to hold TEXT.

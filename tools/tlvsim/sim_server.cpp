@@ -303,6 +303,9 @@ void SimServer::onMessage(Workstation& w, std::string_view token, const std::str
         send(w, funBuildMessage(tok::kServerDate, funDblToStr(now())));
     } else if (token == tok::kSessionURL) {
         print(ws + " url " + (fields.size() > 1 ? fields[1] : payload));
+        logEvent("url", w,
+                 {fields.size() > 0 ? fields[0] : "", fields.size() > 1 ? fields[1] : "",
+                  fields.size() > 2 ? fields[2] : ""});
     } else if (token == tok::kSessionResume) {
         print(ws + " session-resume " + std::string(utf8Prefix(payload, 80)));
         logEvent("resume", w, {payload});
