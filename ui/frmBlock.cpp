@@ -623,10 +623,27 @@ static bool exactlyCtrlAlt(Qt::KeyboardModifiers m) {
            (Qt::ControlModifier | Qt::AltModifier);
 }
 
+QPushButton* frmBlock::defaultButton() const {
+    const auto& u = *m_ui;
+    for (QPushButton* b : {u.cmdCxn, u.cmdReCnx, u.cmdUnPause})
+        if (b->isVisibleTo(this))
+            return b;
+    return nullptr;
+}
+
 void frmBlock::keyPressEvent(QKeyEvent* e) {
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
-        exactlyCtrlAlt(e->modifiers())) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && exactlyCtrlAlt(e->modifiers())) {
         deactivationGesture();
+        return;
+    }
+    // Buttons of a plain window are never default: Enter presses the focused button, else the
+    // frame's main one (a text box passes Enter on to us).
+    if (enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        auto* focused = qobject_cast<QPushButton*>(focusWidget());
+        QPushButton* b = focused && focused->isVisible() ? focused : defaultButton();
+        if (b && b->isEnabled() && b->isVisible())
+            b->click();
         return;
     }
     QWidget::keyPressEvent(e);
@@ -644,12 +661,6 @@ bool frmBlock::eventFilter(QObject* watched, QEvent* e) {
         }
         break;
     }
-    case QEvent::MouseButtonRelease:
-        if (watched == u.optCard)
-            u.txtCardNum->setFocus();
-        else if (watched == u.OptClient)
-            u.txtLogin->setFocus();
-        break;
     case QEvent::KeyPress: {
         auto* ke = static_cast<QKeyEvent*>(e);
         if ((ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) &&

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPushButton;
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -130,6 +132,7 @@ private:
     void tmrUnblock_Timer();
     void tmrNoServCnx_Timer();
     void deactivationGesture();
+    QPushButton* defaultButton() const;
     void setTopmost(bool topmost);
     void updateCxnEnabled();
     bool loginRuleAllowsCxn() const;

@@ -294,6 +294,74 @@ TEST_F(LockScreen, CtrlAltReturnWithoutPasswordsDeactivatesAtOnce) {
     EXPECT_FALSE(host.called("subDeactivate"));
 }
 
+// Real clicks on an active window: the release must reach the tile, whatever box is shown.
+TEST_F(LockScreen, UsageTilesAnswerTheMouse) {
+    block->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(block.get()));
+    const struct {
+        QRadioButton* tile;
+        QWidget* frame;
+        QWidget* focus;
+    } steps[] = {{u().OptClient, u().fraClient, u().txtLogin},
+                 {u().optSelfService, nullptr, nullptr},
+                 {u().optCard, u().fraCardNumber, u().txtCardNum},
+                 {u().optSelfService, nullptr, nullptr},
+                 {u().OptClient, u().fraClient, u().txtLogin},
+                 {u().optCard, u().fraCardNumber, u().txtCardNum}};
+    for (const auto& s : steps) {
+        QTest::mouseClick(s.tile, Qt::LeftButton);
+        const QString name = s.tile->objectName();
+        EXPECT_TRUE(s.tile->isChecked()) << name.toStdString();
+        EXPECT_EQ(u().fraCardNumber->isVisible(), s.frame == u().fraCardNumber)
+            << name.toStdString();
+        EXPECT_EQ(u().fraClient->isVisible(), s.frame == u().fraClient) << name.toStdString();
+        if (s.focus) {
+            EXPECT_EQ(QApplication::focusWidget(), s.focus) << name.toStdString();
+        }
+    }
+}
+
+TEST_F(LockScreen, EnterPressesTheFramesMainButton) {
+    block->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(block.get()));
+    u().txtCardNum->setFocus();
+    QTest::keyClicks(u().txtCardNum, "123456");
+    QTest::keyClick(u().txtCardNum, Qt::Key_Return);
+    ASSERT_EQ(host.requests.size(), 1u);
+    EXPECT_EQ(host.requests[0].id, "123456");
+
+    // Keyboard only: the client tile, Tab to the boxes, Enter on the password.
+    host.requests.clear();
+    u().OptClient->setFocus();
+    QTest::keyClick(u().OptClient, Qt::Key_Space);
+    ASSERT_TRUE(u().OptClient->isChecked());
+    QTest::keyClicks(QApplication::focusWidget(), "maria");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), u().txtPassword);
+    QTest::keyClicks(u().txtPassword, "pw");
+    QTest::keyClick(u().txtPassword, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(host.requests.size(), 1u);
+    EXPECT_EQ(host.requests[0].type, 4);
+    EXPECT_EQ(host.requests[0].id, "maria");
+    EXPECT_EQ(host.requests[0].password, "pw");
+
+    // Nothing while the button is off (no server).
+    host.requests.clear();
+    block->setServerConnected(false);
+    QTest::keyClick(u().txtPassword, Qt::Key_Return);
+    EXPECT_TRUE(host.requests.empty());
+    block->setServerConnected(true);
+
+    // Paused: Enter resumes; on the focused quit button it asks to close instead.
+    block->showStateFrames(9);
+    u().cmdUnPause->setFocus();
+    QTest::keyClick(u().cmdUnPause, Qt::Key_Return);
+    EXPECT_TRUE(host.called("funUnPauseSession"));
+    u().cmdQuit_1->setFocus();
+    QTest::keyClick(u().cmdQuit_1, Qt::Key_Return);
+    EXPECT_TRUE(host.called("askCloseSession"));
+}
+
 TEST_F(LockScreen, NoCreditCountdownShowsEverySecondAndClosesAtZero) {
     block->showStateFrames(8);
     block->startCloseSessionCountdown(3);
