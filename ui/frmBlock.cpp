@@ -187,6 +187,10 @@ void frmBlock::showStateFrames(int state) {
 
 void frmBlock::resetLoginPanel(int defaultUsage, bool connectedMode) {
     auto& u = *m_ui;
+    // A session that ended within the wait's five seconds must not leave the next customer
+    // with disabled boxes.
+    if (m_tmrActivateTimeout->enabled() || !u.txtCardNum->isEnabled())
+        tmrActivateTimeout_Timer();
     u.txtCardNum->clear();
     u.txtLogin->clear();
     u.txtPassword->clear();
