@@ -5,6 +5,7 @@
 // restores is within a second of the last one the server saw.
 #include "link/message.h"
 #include "tests/support/child_process.h"
+#include "tests/support/sim_log.h"
 #include "tests/support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -34,41 +35,7 @@ constexpr int kKills = 20;
 constexpr auto kConnectTimeout = std::chrono::seconds(30);
 constexpr auto kStepTimeout = std::chrono::seconds(10);
 
-// One line of tlvsim's --log: time, event, workstation, fields ("Name=value" for reports).
-struct Event {
-    std::string kind;
-    int ws = 0;
-    std::vector<std::string> fields;
-    std::map<std::string, std::string> values;
-    std::string get(const std::string& name) const {
-        const auto it = values.find(name);
-        return it == values.end() ? std::string() : it->second;
-    }
-};
-
-std::vector<Event> readLog(const std::string& path) {
-    std::vector<Event> out;
-    std::ifstream in(path);
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::istringstream lines(all.substr(0, all.rfind('\n') + 1)); // whole lines only
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> parts;
-        std::istringstream p(line);
-        for (std::string f; std::getline(p, f, '\t');)
-            parts.push_back(f);
-        if (parts.size() < 3)
-            continue;
-        Event e;
-        e.kind = parts[1];
-        e.ws = std::atoi(parts[2].c_str() + 1);
-        e.fields.assign(parts.begin() + 3, parts.end());
-        for (const std::string& f : e.fields)
-            if (const size_t eq = f.find('='); eq != std::string::npos)
-                e.values[f.substr(0, eq)] = f.substr(eq + 1);
-        out.push_back(std::move(e));
-    }
-    return out;
-}
+using Event = test::SimEvent;
 
 double seconds(const std::string& days) {
     return funStrToDbl(days) * 86400.0;
@@ -129,7 +96,7 @@ protected:
 
     void command(const std::string& line) { std::ofstream(follow, std::ios::app) << line << "\n"; }
 
-    std::vector<Event> events() const { return readLog(log); }
+    std::vector<Event> events() const { return test::readSimLog(log); }
 
     // The first connection since index FROM; with live, only one that has not ended (a start
     // killed while connecting may show up late).
