@@ -221,6 +221,10 @@ void frmBlock::updateServerLost() {
 
 void frmBlock::resetLoginPanel(int defaultUsage, bool connectedMode) {
     auto& u = *m_ui;
+    // A session that ended within the wait's five seconds must not leave the next customer
+    // with disabled boxes.
+    if (m_tmrActivateTimeout->enabled() || !u.txtCardNum->isEnabled())
+        tmrActivateTimeout_Timer();
     u.txtCardNum->clear();
     u.txtLogin->clear();
     u.txtPassword->clear();

@@ -490,7 +490,8 @@ void PasswordDialogs::subLogOffPassword(QWidget* owner) {
 
 void PasswordDialogs::showPasswordChange(QWidget* owner) {
     try {
-        present(std::make_unique<frmPasswdChange>(m_text, m_host, m_log), owner, false);
+        // Over the status window, which stays on top of everything.
+        present(std::make_unique<frmPasswdChange>(m_text, m_host, m_log), owner, true);
     } catch (const std::exception& e) {
         m_log.subLogError("frmStatus.cmdCliPassword_ClickError", e);
     }

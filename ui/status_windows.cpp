@@ -9,8 +9,10 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 
 namespace tlv {
 
@@ -20,6 +22,8 @@ const std::string kEndToken = "%$&######MessageEnd#";
 constexpr Qt::WindowFlags kStatusFlags = Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
 // 60 twips from the edges of the work area.
 constexpr int kEdgeMargin = 4;
+// Borders and handles a window manager adds besides the title bar.
+constexpr int kFrameAllowance = 8;
 
 } // namespace
 
@@ -28,6 +32,12 @@ frmStatus::frmStatus(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<U
     setWindowFlags(kStatusFlags | Qt::WindowStaysOnTopHint);
 }
 frmStatus::~frmStatus() = default;
+
+void frmStatus::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (onResized)
+        onResized();
+}
 
 void frmStatus::closeEvent(QCloseEvent* e) {
     // The window manager's close only collapses the window; the form is kept.
@@ -80,6 +90,13 @@ frmStatus& StatusWindows::status() {
     auto& u = m_status->ui();
     applyTheme(m_status.get(), m_scale);
     m_status->onUnload = [this] { subHideStatus(); };
+    // Shown with a size that was not final yet, the window may reach past the screen's edge:
+    // back into the corner then (a window the customer moved inside the screen stays).
+    m_status->onResized = [this] {
+        const QRect area = m_host.workArea();
+        if (m_status->isVisible() && !area.isEmpty() && !area.contains(m_status->frameGeometry()))
+            placeBottomRight(m_status.get());
+    };
     connect(u.cmdPause, &QPushButton::clicked, this, [this] {
         stopHideTimer();
         m_host.askPause(m_status.get());
@@ -267,7 +284,13 @@ void StatusWindows::placeBottomRight(QWidget* w) {
     const QRect area = m_host.workArea();
     if (area.isEmpty())
         return;
-    const QSize frame = w->frameGeometry().size().expandedTo(w->size());
+    QSize frame = w->frameGeometry().size().expandedTo(w->size());
+    // Before its first showing the window manager's frame is not known yet: allow for a title
+    // bar and borders, or the window's bottom would run off the screen.
+    if (frame == w->size() && !w->windowFlags().testFlag(Qt::FramelessWindowHint)) {
+        const int title = w->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w);
+        frame += QSize(kFrameAllowance, title + kFrameAllowance);
+    }
     const int x = std::max(area.left(), area.right() + 1 - frame.width() - kEdgeMargin);
     const int y = std::max(area.top(), area.bottom() + 1 - frame.height() - kEdgeMargin);
     w->move(x, y);

@@ -30,9 +30,12 @@ public:
     ~frmStatus() override;
     Ui::frmStatus& ui() { return *m_ui; }
     std::function<void()> onUnload;
+    // The window took its real size (after its layout ran, or the frame was added).
+    std::function<void()> onResized;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     std::unique_ptr<Ui::frmStatus> m_ui;

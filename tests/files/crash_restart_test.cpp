@@ -100,7 +100,7 @@ protected:
 
     void command(const std::string& line) { std::ofstream(follow, std::ios::app) << line << "\n"; }
 
-    std::vector<Event> events() const { return readLog(log); }
+    std::vector<Event> events() const { return test::readSimLog(log); }
 
     // The first connection since index FROM; with live, only one that has not ended (a start
     // killed while connecting may show up late).

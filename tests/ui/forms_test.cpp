@@ -264,6 +264,16 @@ TEST_F(LockScreen, PanelIsRestoredFiveSecondsAfterTheWait) {
     EXPECT_TRUE(u().cmdCxn->isEnabled());
 }
 
+TEST_F(LockScreen, LoginScreenAfterAShortSessionTakesInputAtOnce) {
+    block->beginConnexionWait();
+    block->endConnexionWait();
+    scheduler.advance(2000);
+    block->resetLoginPanel(2, true);
+    EXPECT_TRUE(u().txtCardNum->isEnabled());
+    EXPECT_TRUE(u().txtLogin->isEnabled());
+    EXPECT_TRUE(u().txtPassword->isEnabled());
+}
+
 TEST_F(LockScreen, IndicatorBlinksEverySecondHalfWhileTheServerIsAway) {
     block->setServerConnected(false);
     const QImage a = u().imgNoServCnx->pixmap().toImage();

@@ -40,6 +40,26 @@ std::string tokenOf(const std::string& nameOrToken) {
     return funMakeToken(nameOrToken);
 }
 
+// "WorkstationState" for "%$&WorkstationState#".
+std::string nameOf(std::string_view token) {
+    std::string name(token);
+    name.erase(0, name.find_first_not_of("%$&#"));
+    if (!name.empty() && name.back() == '#')
+        name.pop_back();
+    return name;
+}
+
+// The values of a state report: remembered and logged as one report, not one by one.
+bool isReportToken(std::string_view token) {
+    for (std::string_view t :
+         {tok::kWorkstationState, tok::kSessionType, tok::kElapsedTime, tok::kUserID,
+          tok::kRemainingTime, tok::kRemTimeAparent, tok::kUserBalance, tok::kConnectedTime,
+          tok::kCnxtTimeOffPeak, tok::kDisconnectedTime})
+        if (token == t)
+            return true;
+    return false;
+}
+
 std::string hms(const std::string& days) {
     double d = 0;
     try {
@@ -275,6 +295,13 @@ void SimServer::onData(Workstation& w) {
 void SimServer::onMessage(Workstation& w, std::string_view token, const std::string& payload) {
     const std::string ws = "#" + std::to_string(w.number);
     const auto fields = funSplit(payload, kSep);
+    if (!isReportToken(token)) {
+        // Fields as "|"-separated text, as the raw command takes them.
+        std::string shown;
+        for (size_t i = 0; i < fields.size(); ++i)
+            shown += (i ? "|" : "") + fields[i];
+        logEvent("received", w, {nameOf(token), shown});
+    }
     if (token == tok::kAppVersion) {
         w.version = toInt(payload);
     } else if (token == tok::kWorkstationName) {
@@ -309,13 +336,11 @@ void SimServer::onMessage(Workstation& w, std::string_view token, const std::str
     } else if (token == tok::kSessionResume) {
         print(ws + " session-resume " + std::string(utf8Prefix(payload, 80)));
         logEvent("resume", w, {payload});
+    } else if (!isReportToken(token)) {
+        print(ws + " " + nameOf(token) + " " + payload);
     } else {
         // State report tokens: remembered by name; DisconnectedTime ends a report.
-        std::string name(token);
-        name.erase(0, name.find_first_not_of("%$&#"));
-        if (!name.empty() && name.back() == '#')
-            name.pop_back();
-        w.report[name] = payload;
+        w.report[nameOf(token)] = payload;
         if (token == tok::kWorkstationState) {
             w.report.erase("RemainingTime");
             w.report.erase("UserBalance");
