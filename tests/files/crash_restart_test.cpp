@@ -37,10 +37,6 @@ constexpr auto kStepTimeout = std::chrono::seconds(10);
 
 using Event = test::SimEvent;
 
-std::vector<Event> readLog(const std::string& path) {
-    return test::readSimLog(path);
-}
-
 double seconds(const std::string& days) {
     return test::daysToSeconds(days);
 }
