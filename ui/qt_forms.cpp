@@ -213,11 +213,16 @@ void QtForms::unload(FormId id) {
             m_client->userSettings().mainLeft = m_main->geometry().x() * kTwipsPerPixel;
             m_main->setShuttingDown(true);
             m_main->hide();
-            m_main.reset();
+            // Deleted later: a log-off or quit is asked from this form's own menu, whose
+            // handler is still on the stack when the shutdown unloads the form.
+            m_main.release()->deleteLater();
         }
         break;
     case FormId::frmBlock:
-        m_block.reset();
+        if (m_block) {
+            m_block->hide();
+            m_block.release()->deleteLater();
+        }
         break;
     case FormId::frmMsgBox:
         if (m_boxes)

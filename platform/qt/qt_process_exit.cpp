@@ -1,6 +1,7 @@
 #include "platform/qt/qt_process_exit.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 
 namespace tlv {
@@ -18,6 +19,8 @@ int QtProcessExit::exec() {
     if (m_requested)
         return m_exitCode;
     const int rc = QCoreApplication::exec();
+    // Forms unloaded from inside their own handlers wait for the loop to delete them.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return m_requested ? m_exitCode : rc;
 }
 
