@@ -58,7 +58,7 @@ WindowView expectDialog(const Cafe& cafe, const std::string& title) {
     return d;
 }
 
-TEST(Staff, DISABLED_GestureMainWindowAboutOptionsAndLogOff) {
+TEST(Staff, GestureMainWindowAboutOptionsAndLogOff) {
     Cafe cafe;
     ASSERT_TRUE(cafe.ready());
     ASSERT_TRUE(cafe.startClient()) << cafe.diagnostics();

@@ -32,6 +32,16 @@ std::string unquote(const std::string& line) {
 
 } // namespace
 
+std::string packNativeName(const std::string& language) {
+    std::ifstream in(std::string(TLV_SOURCE_DIR) + "/data/lang/tlvcli_" + language + ".po");
+    const std::string key = "\"X-Native-Name: ";
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return line.substr(key.size(), line.find("\\n") - key.size());
+    return {};
+}
+
 std::string packText(const std::string& language, int id) {
     std::ifstream in(std::string(TLV_SOURCE_DIR) + "/data/lang/tlvcli_" + language + ".po");
     const std::string want = "msgctxt \"" + std::to_string(id) + "\"";

@@ -92,5 +92,7 @@ private:
 
 // The text of a string id in a language pack of data/lang ("de"), English when absent.
 std::string packText(const std::string& language, int id);
+// The language's own name in the header of its pack.
+std::string packNativeName(const std::string& language);
 
 } // namespace tlv::test

@@ -17,9 +17,10 @@ inline constexpr uint32_t kTile = 0x0f1a2b; // usage tile, language list
 inline constexpr uint32_t kTileFocused = 0x12263b;
 inline constexpr uint32_t kTileChecked = 0x193852; // the chosen tile (accent over the panel)
 inline constexpr uint32_t kTileCheckedFocused = 0x1c4360;
-inline constexpr uint32_t kField = 0x0c1524;   // text box
-inline constexpr uint32_t kPrimary = 0x1f9fd6; // the main button of a window, enabled
-inline constexpr uint32_t kPrimaryHover = 0x2aaee6;
+inline constexpr uint32_t kField = 0x0c1524; // text box
+// The main button of a window, enabled: its role or a dialog's default button.
+inline constexpr uint32_t kPrimary = 0x1670a8;
+inline constexpr uint32_t kPrimaryHover = 0x1878b3;
 inline constexpr uint32_t kButton = 0x22324a; // other buttons
 inline constexpr uint32_t kButtonHover = 0x2a3d5a;
 inline constexpr uint32_t kDanger = 0x3a1f28; // closing the session
