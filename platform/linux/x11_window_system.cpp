@@ -164,8 +164,8 @@ WindowEntry X11WindowSystem::describe(uint32_t window) {
 int X11WindowSystem::clientPid(uint32_t window) {
     if (!m_hasRes)
         return 0;
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    auto cookie = xcb_res_query_client_ids(m_conn, 1, &spec);
+    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto cookie = xcb_res_query_client_ids(m_conn, 1, &wanted);
     xcb_generic_error_t* err = nullptr;
     XcbReply<xcb_res_query_client_ids_reply_t> r(
         xcb_res_query_client_ids_reply(m_conn, cookie, &err));
