@@ -23,11 +23,13 @@ constexpr int kMaxNodes = 4000;
 constexpr int kMaxDocumentNodes = 1500;
 constexpr int kMaxDepth = 48;
 constexpr int kMaxAddressChars = 8192;
+constexpr int kMaxCollected = 64; // editable fields asked for at once; a page may have many
 constexpr int kXkReturn = 0xff0d;
 // A window whose field was not found is searched again every round for its first rounds (a
-// browser builds its tree while its first page loads), then after 2, 4, 8, then every 16.
-constexpr int kEagerSearches = 6;
-constexpr int kMaxSearchBackoff = 16;
+// browser builds its tree while its first page loads: Chromium takes seconds on a busy
+// machine), then after 2, 4, then every 8.
+constexpr int kEagerSearches = 20;
+constexpr int kMaxSearchBackoff = 8;
 // A window not read during this many refreshes is forgotten (it closed or stopped being a
 // browser window).
 constexpr long kForgetAfterRounds = 4;
@@ -110,6 +112,81 @@ AtspiAccessible* findAddressField(AtspiAccessible* node, int depth, bool inToolb
     return found;
 }
 
+// The objects below root with one of roles (and the state, if given), by one Collection
+// query: the application walks its own tree, far faster than a walk call by call (Chromium
+// answers each call slowly while it builds its tree). New references, in tree order; nothing
+// when the application has no Collection interface, none when it did not answer.
+std::optional<std::vector<AtspiAccessible*>> collect(AtspiAccessible* root,
+                                                     std::initializer_list<AtspiRole> wanted,
+                                                     std::optional<AtspiStateType> state) {
+    AtspiCollection* collection = atspi_accessible_get_collection_iface(root);
+    if (!collection)
+        return std::nullopt;
+    GArray* roles = g_array_new(FALSE, FALSE, sizeof(AtspiRole));
+    for (AtspiRole r : wanted)
+        g_array_append_val(roles, r);
+    AtspiStateSet* states = atspi_state_set_new(nullptr);
+    if (state)
+        atspi_state_set_add(states, *state);
+    AtspiMatchRule* rule = atspi_match_rule_new(
+        states, state ? ATSPI_Collection_MATCH_ALL : ATSPI_Collection_MATCH_NONE, nullptr,
+        ATSPI_Collection_MATCH_NONE, roles, ATSPI_Collection_MATCH_ANY, nullptr,
+        ATSPI_Collection_MATCH_NONE, FALSE);
+    GError* e = nullptr;
+    GArray* matches = atspi_collection_get_matches(
+        collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, kMaxCollected, TRUE, &e);
+    const bool failed = e != nullptr;
+    clearError(e);
+    g_object_unref(rule);
+    g_object_unref(states);
+    g_array_free(roles, TRUE);
+    g_object_unref(collection);
+    std::vector<AtspiAccessible*> out;
+    if (!matches)
+        return out;
+    for (guint i = 0; i < matches->len; ++i)
+        out.push_back(g_array_index(matches, AtspiAccessible*, i));
+    g_array_free(matches, TRUE);
+    // A busy application that did not answer in time is asked again next round, not walked
+    // call by call.
+    if (failed) {
+        for (AtspiAccessible* a : out)
+            g_object_unref(a);
+        out.clear();
+    }
+    return out;
+}
+
+// The first of the objects, if any; unreferences the others.
+AtspiAccessible* firstOf(const std::vector<AtspiAccessible*>& objects) {
+    for (size_t i = 1; i < objects.size(); ++i)
+        g_object_unref(objects[i]);
+    return objects.empty() ? nullptr : objects.front();
+}
+
+// The address field below frame, by Collection queries: the first editable entry, text or
+// combo box of the first tool bar that has one (the browser's own tool bars come before the
+// page in tree order, so a page's tool bar is never taken). Returns a new reference;
+// nothing when the application has no Collection interface.
+std::optional<AtspiAccessible*> collectAddressField(AtspiAccessible* frame) {
+    auto toolbars = collect(frame, {ATSPI_ROLE_TOOL_BAR}, std::nullopt);
+    if (!toolbars)
+        return std::nullopt;
+    AtspiAccessible* field = nullptr;
+    for (AtspiAccessible* toolbar : *toolbars) {
+        if (!field) {
+            if (auto fields =
+                    collect(toolbar, {ATSPI_ROLE_ENTRY, ATSPI_ROLE_TEXT, ATSPI_ROLE_COMBO_BOX},
+                            ATSPI_STATE_EDITABLE))
+                // Whether it has text is seen when it is read: asking now costs a call to an
+                // application that may answer slowly.
+                field = firstOf(*fields);
+        }
+        g_object_unref(toolbar);
+    }
+    return field;
+}
+
 std::optional<std::string> textOf(AtspiAccessible* field) {
     AtspiText* text = atspi_accessible_get_text_iface(field);
     if (!text)
@@ -156,37 +233,57 @@ bool showsAs(const std::string& documentUrl, const std::string& shown) {
     return false;
 }
 
-// The address of the web document below node that the shown text stands for, if any.
-std::optional<std::string> documentAddress(AtspiAccessible* node, const std::string& shown,
-                                           int depth, int& budget) {
+// The address of a web document, when it is the one the shown text stands for.
+std::optional<std::string> addressOfDocument(AtspiAccessible* node, const std::string& shown) {
+    AtspiDocument* doc = atspi_accessible_get_document_iface(node);
+    if (!doc)
+        return std::nullopt;
+    std::optional<std::string> out;
+    for (const char* attribute : {"DocURL", "URI"}) {
+        GError* e = nullptr;
+        gchar* v =
+            atspi_document_get_document_attribute_value(doc, const_cast<gchar*>(attribute), &e);
+        clearError(e);
+        const std::string url = v ? v : "";
+        g_free(v);
+        if (showsAs(url, shown)) {
+            out = url.substr(0, kMaxAddressChars);
+            break;
+        }
+    }
+    g_object_unref(doc);
+    return out;
+}
+
+// The address of the web document below node that the shown text stands for, walking call by
+// call (for an application without the Collection interface).
+std::optional<std::string> walkDocumentAddress(AtspiAccessible* node, const std::string& shown,
+                                               int depth, int& budget) {
     if (--budget < 0 || depth > kMaxDepth)
         return std::nullopt;
-    if (isWebDocument(roleOf(node))) {
-        AtspiDocument* doc = atspi_accessible_get_document_iface(node);
-        if (!doc)
-            return std::nullopt;
-        std::optional<std::string> out;
-        for (const char* attribute : {"DocURL", "URI"}) {
-            GError* e = nullptr;
-            gchar* v =
-                atspi_document_get_document_attribute_value(doc, const_cast<gchar*>(attribute), &e);
-            clearError(e);
-            const std::string url = v ? v : "";
-            g_free(v);
-            if (showsAs(url, shown)) {
-                out = url.substr(0, kMaxAddressChars);
-                break;
-            }
-        }
-        g_object_unref(doc);
-        return out;
-    }
+    if (isWebDocument(roleOf(node)))
+        return addressOfDocument(node, shown);
     std::optional<std::string> found;
     forEachChild(node, [&](AtspiAccessible* child) {
-        found = documentAddress(child, shown, depth + 1, budget);
+        found = walkDocumentAddress(child, shown, depth + 1, budget);
         return !found && budget > 0;
     });
     return found;
+}
+
+std::optional<std::string> documentAddress(AtspiAccessible* frame, const std::string& shown) {
+    if (auto documents =
+            collect(frame, {ATSPI_ROLE_DOCUMENT_WEB, ATSPI_ROLE_DOCUMENT_FRAME}, std::nullopt)) {
+        std::optional<std::string> out;
+        for (AtspiAccessible* d : *documents) {
+            if (!out)
+                out = addressOfDocument(d, shown);
+            g_object_unref(d);
+        }
+        return out;
+    }
+    int budget = kMaxDocumentNodes;
+    return walkDocumentAddress(frame, shown, 0, budget);
 }
 
 // Switches the session's accessibility on, as a desktop's accessibility setting does: the bus
@@ -289,7 +386,8 @@ bool AtspiAccessibility::Worker::init(bool enable) {
     if (rc != 0 && rc != 1)
         return false;
     atspi_set_main_context(context);
-    atspi_set_timeout(250, 2000); // a hung browser does not hold the worker long
+    // A browser busy with its start answers in hundreds of ms; a call that fails is a round lost.
+    atspi_set_timeout(1000, 3000);
     return true;
 }
 
@@ -379,25 +477,36 @@ bool AtspiAccessibility::Worker::search(const WindowEntry& w, Cached& c) {
             return true;
         // What the application showed before may be stale: ask it afresh.
         atspi_accessible_clear_cache(app);
-        // The frame of this window: the one named by its title, or the only one.
+        // The frame of this window: the one named by its title, or the only one shown (Chromium
+        // keeps hidden frames, and names a frame after its page a moment after its window).
         AtspiAccessible* named = nullptr;
         AtspiAccessible* only = nullptr;
-        int frames = 0;
+        int shown = 0;
         forEachChild(app, [&](AtspiAccessible* frame) {
             const AtspiRole r = roleOf(frame);
             if (r != ATSPI_ROLE_FRAME && r != ATSPI_ROLE_WINDOW)
                 return true;
-            ++frames;
-            if (!named && nameOf(frame) == w.title)
+            if (!named && nameOf(frame) == w.title) {
                 named = static_cast<AtspiAccessible*>(g_object_ref(frame));
-            else if (!only)
+                return true;
+            }
+            if (!hasState(frame, ATSPI_STATE_SHOWING))
+                return true;
+            ++shown;
+            if (!only)
                 only = static_cast<AtspiAccessible*>(g_object_ref(frame));
             return true;
         });
-        AtspiAccessible* frame = named ? named : (frames == 1 ? only : nullptr);
+        AtspiAccessible* frame = named ? named : (shown == 1 ? only : nullptr);
         if (frame) {
-            int budget = kMaxNodes;
-            if (AtspiAccessible* field = findAddressField(frame, 0, false, budget)) {
+            AtspiAccessible* field = nullptr;
+            if (auto collected = collectAddressField(frame)) {
+                field = *collected;
+            } else {
+                int budget = kMaxNodes;
+                field = findAddressField(frame, 0, false, budget);
+            }
+            if (field) {
                 c.field = field;
                 c.frame = static_cast<AtspiAccessible*>(g_object_ref(frame));
                 found = true;
@@ -456,28 +565,29 @@ AtspiAccessibility::Worker::round(long number, const std::vector<Wanted>& window
         Cached& c = cache[w.id];
         if (!findField(w, c, number))
             continue;
-        // While the customer types in the field it shows no page: the last address stands.
-        if (c.haveText && hasState(c.field, ATSPI_STATE_FOCUSED)) {
-            out[w.id] = {w.pid, c.resolved};
-            continue;
-        }
         {
             std::lock_guard lock(mu);
             ++stats.reads;
         }
+        // One call per window and round while nothing changes: a browser that is busy answers
+        // each call slowly.
         auto text = textOf(c.field);
-        if (!text || hasState(c.field, ATSPI_STATE_DEFUNCT)) {
+        if (!text) {
             // The field went away (the window was rebuilt): look again next round.
             drop(c);
             c.nextSearch = number + 1;
+            continue;
+        }
+        // While the customer types in the field it shows no page: the last address stands.
+        if (c.haveText && *text != c.shown && hasState(c.field, ATSPI_STATE_FOCUSED)) {
+            out[w.id] = {w.pid, c.resolved};
             continue;
         }
         if (!c.haveText || *text != c.shown) {
             c.shown = *text;
             c.resolved = *text;
             if (text->find("://") == std::string::npos && c.frame) {
-                int budget = kMaxDocumentNodes;
-                if (auto full = documentAddress(c.frame, *text, 0, budget))
+                if (auto full = documentAddress(c.frame, *text))
                     c.resolved = *full;
             }
             c.haveText = true;
