@@ -105,6 +105,23 @@ TEST(Customer, CardClientAccountAndSelfServiceByKeyboard) {
     endSessionFromServer(cafe, 4);
 }
 
+TEST(Customer, TypesTheCardNumberWhileTheStartUpAboutBoxShows) {
+    Cafe cafe;
+    ASSERT_TRUE(cafe.ready());
+    ASSERT_TRUE(cafe.startClient(false)) << cafe.diagnostics();
+    ASSERT_TRUE(cafe.log().waitState(2, 40000)) << cafe.diagnostics();
+    ASSERT_TRUE(waitUntil([&] { return cafe.lockScreen() != 0; }, 20000)) << cafe.diagnostics();
+    // The box stays 12 seconds over the lock screen; it must not take the customer's keys.
+    ASSERT_NE(cafe.waitWindow("^About ", 5000), 0u) << cafe.shot("no-about-box");
+    const ScreenUser user = cafe.user();
+    LockScreenView v = user.waitLockScreen([](const auto& v) { return v.focused == 0; });
+    ASSERT_EQ(v.focused, 0) << cafe.shot("card-box-without-focus");
+    cafe.log().mark();
+    user.type("123456");
+    user.key("Return");
+    expectSessionStarted(cafe, "2||123456|6");
+}
+
 TEST(Customer, PausesResumesChatsAndQuitsFromTheStatusWindow) {
     Cafe cafe;
     ASSERT_TRUE(cafe.ready());
