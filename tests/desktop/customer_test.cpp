@@ -7,6 +7,17 @@
 namespace tlv::test {
 namespace {
 
+// The card box has the focus on the lock screen: the number typed, Enter, the session opens.
+void cardByKeyboard(Cafe& cafe) {
+    const ScreenUser user = cafe.user();
+    const LockScreenView v = user.waitLockScreen([](const auto& v) { return v.focused == 0; });
+    ASSERT_EQ(v.focused, 0) << cafe.shot("card-box-without-focus");
+    cafe.log().mark();
+    user.type("123456");
+    user.key("Return");
+    expectSessionStarted(cafe, "2||123456|6");
+}
+
 TEST(Customer, CardClientAccountAndSelfServiceByMouse) {
     Cafe cafe;
     ASSERT_TRUE(cafe.ready());
@@ -67,19 +78,12 @@ TEST(Customer, CardClientAccountAndSelfServiceByKeyboard) {
     ASSERT_TRUE(cafe.ready());
     ASSERT_TRUE(cafe.startClient()) << cafe.diagnostics();
     const ScreenUser user = cafe.user();
-
-    // The card box has the focus: type the number, Enter.
-    LockScreenView v = user.waitLockScreen([](const auto& v) { return v.focused == 0; });
-    ASSERT_EQ(v.focused, 0) << cafe.shot("card-box-without-focus");
-    cafe.log().mark();
-    user.type("123456");
-    user.key("Return");
-    expectSessionStarted(cafe, "2||123456|6");
+    ASSERT_NO_FATAL_FAILURE(cardByKeyboard(cafe));
     endSessionFromServer(cafe, 2);
 
     // Back to the tiles, to the first, one on, Space: the client account's login box takes the
     // focus.
-    v = user.waitLockScreen([](const auto& v) { return v.focused == 0; });
+    LockScreenView v = user.waitLockScreen([](const auto& v) { return v.focused == 0; });
     ASSERT_EQ(v.focused, 0);
     user.key("shift+Tab Left Left Right space");
     v = user.waitLockScreen([](const auto& v) { return v.chosen == 1 && v.focused == 0; });
@@ -113,13 +117,7 @@ TEST(Customer, TypesTheCardNumberWhileTheStartUpAboutBoxShows) {
     ASSERT_TRUE(waitUntil([&] { return cafe.lockScreen() != 0; }, 20000)) << cafe.diagnostics();
     // The box stays 12 seconds over the lock screen; it must not take the customer's keys.
     ASSERT_NE(cafe.waitWindow("^About ", 5000), 0u) << cafe.shot("no-about-box");
-    const ScreenUser user = cafe.user();
-    LockScreenView v = user.waitLockScreen([](const auto& v) { return v.focused == 0; });
-    ASSERT_EQ(v.focused, 0) << cafe.shot("card-box-without-focus");
-    cafe.log().mark();
-    user.type("123456");
-    user.key("Return");
-    expectSessionStarted(cafe, "2||123456|6");
+    ASSERT_NO_FATAL_FAILURE(cardByKeyboard(cafe));
 }
 
 TEST(Customer, PausesResumesChatsAndQuitsFromTheStatusWindow) {
