@@ -23,7 +23,7 @@ TEST_F(SessionRun, ServerSessionRunsCleanupAndBatchFiles) {
     ASSERT_TRUE(procs.configure());
     test::writeFile(root.file("accounts.txt"), "card 123456 60\n");
     test::writeFile(root.file("script.txt"),
-                    "sleep 8000\n"
+                    "wait-reporting 1\n"
                     "raw all SEssionCleanup 0|1|0|1|0|http://example.org/|0\n"
                     "raw all SessBatchStart 1\n"
                     "raw all SessBatchEnd 1\n"

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -22,7 +23,9 @@ const char* const kUsage =
     "  --client-udp-port N    the workstations' answer port (default 4648; the same)\n"
     "  --name HOST            answer discovery with this host name (default: bare token)\n"
     "  --accounts FILE        cards, client accounts, refusals and options\n"
-    "  --script FILE          commands to run (\"sleep MS\" waits), then stdin\n"
+    "  --script FILE          commands to run, then stdin; \"sleep MS\" waits, \"wait-reporting "
+    "N\"\n"
+    "                         waits until N workstations have reported\n"
     "  --no-options           push nothing on connection\n"
     "  --heartbeat SECONDS    ServerHeartBeat interval (default 10, 0 = none)\n"
     "  --plain                one line per change instead of the live line\n"
@@ -150,6 +153,14 @@ int main(int argc, char** argv) {
                 const int ms = std::atoi(l.c_str() + 6);
                 QTimer::singleShot(ms, [&next, i] { next(i + 1); });
                 return;
+            }
+            if (l.rfind("wait-reporting ", 0) == 0) {
+                const size_t n = static_cast<size_t>(std::max(0, std::atoi(l.c_str() + 15)));
+                if (server.reporting() < n) {
+                    QTimer::singleShot(50, [&next, i] { next(i); });
+                    return;
+                }
+                continue;
             }
             if (!server.command(l)) {
                 QCoreApplication::quit();

@@ -469,6 +469,11 @@ std::vector<Workstation*> SimServer::targets(const std::string& which) {
     return out;
 }
 
+size_t SimServer::reporting() const {
+    return static_cast<size_t>(
+        std::count_if(m_ws.begin(), m_ws.end(), [](const auto& w) { return w->reports > 0; }));
+}
+
 bool SimServer::command(const std::string& line) {
     std::istringstream in(line);
     std::string cmd, which;

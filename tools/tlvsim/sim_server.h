@@ -57,6 +57,8 @@ public:
     bool start(std::string& error);
     // One command line (stdin or script); returns false for "quit".
     bool command(const std::string& line);
+    // Workstations connected that have reported at least once.
+    size_t reporting() const;
 
 private:
     void onDatagram();
