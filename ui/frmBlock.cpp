@@ -192,12 +192,14 @@ void frmBlock::showStateFrames(int state) {
     auto& u = *m_ui;
     m_state = state;
     const bool follow = state == 11;
-    u.fraHeader->setVisible(!follow);
+    // The header stays: a customer watching the manager's screen may switch language too.
     u.fraFooter->setVisible(!follow);
     u.fraForm->setVisible(!follow);
     u.fraFollowServer->setVisible(follow);
-    if (follow)
+    if (follow) {
         u.fraFollowServer->raise();
+        placeFollowedScreen();
+    }
     u.fraControlsActive->setVisible(state == 2);
     u.fraControlsBlocked->setVisible(state == 3);
     u.fraControlsSessionEnd->setVisible(state == 4);
@@ -887,8 +889,17 @@ void frmBlock::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     applyScale();
     fitPanel();
-    m_ui->fraFollowServer->setGeometry(rect());
-    m_ui->imgFollowServer->setGeometry(m_ui->fraFollowServer->rect());
+    placeFollowedScreen();
+}
+
+void frmBlock::placeFollowedScreen() {
+    auto& u = *m_ui;
+    // Below the header, which keeps the language list within reach.
+    if (layout())
+        layout()->activate();
+    const int top = u.fraHeader->isVisibleTo(this) ? u.fraHeader->geometry().bottom() + 1 : 0;
+    u.fraFollowServer->setGeometry(rect().adjusted(0, top, 0, 0));
+    u.imgFollowServer->setGeometry(u.fraFollowServer->rect());
 }
 
 void frmBlock::showEvent(QShowEvent* e) {

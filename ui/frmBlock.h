@@ -146,6 +146,8 @@ private:
     void applyScale();
     // The message takes the room the other rows leave between the header and the footer.
     void fitPanel();
+    // The manager's screen fills what the header leaves.
+    void placeFollowedScreen();
     void updateServerLost();
     void coverOtherScreens(bool cover);
 

@@ -107,8 +107,9 @@ inline void endSessionFromServer(Cafe& cafe, int stateAfter) {
 }
 
 // Card NUMBER into the card box (clicked first), then a click on Activate: true once the
-// session runs.
-inline bool startCardSession(Cafe& cafe, const std::string& number) {
+// session runs and its status window (titled STATUSTITLE) is up.
+inline bool startCardSession(Cafe& cafe, const std::string& number,
+                             const std::string& statusTitle = kStatusTitle) {
     const ScreenUser user = cafe.user();
     LockScreenView v = user.waitLockScreen([](const auto& v) { return v.fields.size() == 1; });
     if (v.fields.size() != 1)
@@ -120,14 +121,17 @@ inline bool startCardSession(Cafe& cafe, const std::string& number) {
         return false;
     cafe.log().mark();
     user.click(*v.primary);
-    return cafe.log().waitState(6).has_value() && waitStatus(cafe).quit.has_value();
+    return cafe.log().waitState(6).has_value() &&
+           waitStatus(
+               cafe, [](const StatusView& s) { return s.quit.has_value(); }, statusTitle)
+               .quit.has_value();
 }
 
-// Clicks Yes in the client's question box.
-inline void answerYes(const Cafe& cafe) {
+// Clicks Yes in the client's question box (titled TITLE).
+inline void answerYes(const Cafe& cafe, const std::string& title = kAlertTitle) {
     const ScreenUser user = cafe.user();
     const WindowView box =
-        user.waitWindow(kAlertTitle, [](const WindowView& w) { return w.allButtons.size() >= 2; });
+        user.waitWindow(title, [](const WindowView& w) { return w.allButtons.size() >= 2; });
     ASSERT_GE(box.allButtons.size(), 2u) << cafe.shot("no-question");
     cafe.shot("question");
     // Yes is the right one of the two.

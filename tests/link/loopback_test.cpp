@@ -150,6 +150,18 @@ TEST(Loopback, ClientAndSimulatorRunACardSession) {
     ASSERT_TRUE(LoopRig::waitFor(
         [&] { return r.simOut.find("state 2 active") != std::string::npos; }, 3000));
 
+    // The card keeps what it had left (the report that tells of the end carries the zeroed
+    // counters of the login screen, not the card's credit), and opens again at once.
+    const size_t again = r.simOut.size();
+    link.subStartConnexion(kSessionCard, kStateConnected, "1234", "");
+    ASSERT_TRUE(LoopRig::waitFor([&] { return r.client->state() == kStateConnected; }, 5000))
+        << r.simOut.substr(again);
+    EXPECT_NE(r.simOut.find("session-ok 1234 credit 01:2", again), std::string::npos)
+        << r.simOut.substr(again);
+    r.command("close 1");
+    ASSERT_TRUE(LoopRig::waitFor([&] { return r.client->state() == kStateActive; }, 3000))
+        << r.simOut;
+
     // A refused card comes back with its code.
     r.forms.boxes.clear();
     link.subStartConnexion(kSessionCard, kStateConnected, "9999", "");

@@ -439,10 +439,13 @@ TEST_F(LockScreen, LanguagesSortedByTheirOwnNamesInEveryBlockedState) {
     EXPECT_EQ(order, (std::vector<int>{2, 0, 3, 1}));
     EXPECT_EQ(u().cmbLanguage->itemText(0), "Deutsch \xE2\x80\x93 German");
     EXPECT_EQ(u().cmbLanguage->itemText(1), "English");
-    for (int state : {2, 3, 4, 8, 9, 10}) {
+    for (int state : {2, 3, 4, 8, 9, 10, 11}) {
         block->showStateFrames(state);
         EXPECT_TRUE(u().cmbLanguage->isVisible()) << state;
     }
+    // The manager's screen lies below the list, not over it.
+    const QRect list(u().cmbLanguage->mapTo(block.get(), QPoint()), u().cmbLanguage->size());
+    EXPECT_FALSE(u().fraFollowServer->geometry().intersects(list));
 }
 
 TEST_F(LockScreen, ALostServerIsSaidInWordsWhereTheServerIsNeeded) {

@@ -389,6 +389,9 @@ void SimServer::onSessionOpen(Workstation& w, const std::vector<std::string>& f)
     if ((!a.unlimited && a.creditMinutes <= 0) || a.validity < now())
         return refuse(client ? 7 : 3);
     w.sessionUser = id;
+    // Until the first report of the session: a session closed before it keeps its credit.
+    w.lastRemaining = a.creditMinutes / 1440.0;
+    w.sessionSeen = false;
     print("#" + std::to_string(w.number) + " session-ok " + id + " credit " +
           hms(funDblToStr(a.creditMinutes / 1440.0)));
     std::string answer = funBuildMessage(
@@ -432,9 +435,14 @@ void SimServer::reportDone(Workstation& w) {
     const int state = toInt(get("WorkstationState"), -1);
     // The credit left goes back to the account when the session is over.
     if (!w.sessionUser.empty()) {
-        if (!get("RemainingTime").empty())
+        const bool running = state >= 5 && get("UserID") == w.sessionUser;
+        // The report that tells of the end already carries the next customer's zeroed
+        // counters: only a running session's figure is the card's credit.
+        if (running && !get("RemainingTime").empty())
             w.lastRemaining = funStrToDbl(get("RemainingTime"));
-        if (state < 5 || get("UserID") != w.sessionUser) {
+        // A report sent before the workstation took the session up does not end it.
+        w.sessionSeen = w.sessionSeen || running;
+        if (!running && w.sessionSeen) {
             if (auto it = m_accounts.find(w.sessionUser); it != m_accounts.end())
                 it->second.creditMinutes = std::max(0.0, w.lastRemaining * 1440.0);
             w.sessionUser.clear();

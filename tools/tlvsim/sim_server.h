@@ -47,6 +47,7 @@ struct Workstation {
     std::string lastSummary;
     std::string sessionUser; // the account of the running session
     double lastRemaining = 0;
+    bool sessionSeen = false; // a report has shown the session running
 };
 
 class SimServer : public QObject {
