@@ -319,26 +319,6 @@ public:
     uint32_t ownUid() const override { return real.ownUid(); }
 };
 
-// The address in a visible window of the process, read as the URL monitor reads it; nothing
-// when none was read within timeoutMs.
-std::optional<std::string> readAddressOf(X11WindowSystem& windows, AtspiAccessibility& tree,
-                                         int pid, int timeoutMs) {
-    std::optional<std::string> address;
-    test::waitUntil(
-        [&] {
-            for (const auto& w : windows.topLevelWindows())
-                if (w.pid == pid && w.visible)
-                    tree.readAddress(w);
-            tree.refreshNow();
-            for (const auto& w : windows.topLevelWindows())
-                if (w.pid == pid && w.visible && (address = tree.readAddress(w)))
-                    return true;
-            return false;
-        },
-        timeoutMs, 100);
-    return address;
-}
-
 // The application killer of a disconnected session, with the real window system and tree: a
 // browser showing a web address is asked to close and goes.
 TEST(RealBrowsers, BrowserShowingAnAddressClosedByTheKiller) {
@@ -363,8 +343,19 @@ TEST(RealBrowsers, BrowserShowingAnAddressClosedByTheKiller) {
     processes.root = browser->pid();
     ASSERT_NE(d.desktop.waitWindow("Page /forbidden.html", 60000), 0u);
     // The session's URL monitor keeps the addresses read; here the test reads them first.
-    ASSERT_TRUE(readAddressOf(windows, tree, browser->pid(), 30000))
-        << "the address of the browser window was not read";
+    const bool read = test::waitUntil(
+        [&] {
+            for (const auto& w : windows.topLevelWindows())
+                if (w.pid == browser->pid() && w.visible)
+                    tree.readAddress(w);
+            tree.refreshNow();
+            for (const auto& w : windows.topLevelWindows())
+                if (w.pid == browser->pid() && w.visible && tree.readAddress(w))
+                    return true;
+            return false;
+        },
+        30000, 100);
+    ASSERT_TRUE(read) << "the address of the browser window was not read";
     bool done = false;
     int shown = 0;
     killer.setShowKilledMessage([&] { ++shown; });
