@@ -63,6 +63,7 @@ RuntimeLayout RuntimeLayout::fromEnvironment(const Environment& env,
     l.machineRoot = l.rootOverridden ? root : "/var/lib/talvor-client";
     l.sandbox = envOr(env, "TLVCLI_SANDBOX", "") == "1";
     l.realLockdown = !l.sandbox || envOr(env, "TLVCLI_REAL_LOCKDOWN", "") == "1";
+    l.realClosing = !l.sandbox || envOr(env, "TLVCLI_REAL_CLOSING", "") == "1";
     l.commonAppData = joinPath(l.machineRoot, "ProgramData");
     l.dataFolder = joinPath(l.commonAppData, "Talvor Client");
     l.machineHive = joinPath(l.machineRoot, "HKLM.db");

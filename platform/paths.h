@@ -24,6 +24,9 @@ struct RuntimeLayout {
     std::string instanceLock; // machineRoot + "/tlvcli.lock"
     std::string lockdownState; // machineRoot + "/lockdown.state": what a locked client changed
     bool realLockdown = true;  // false in sandbox mode unless TLVCLI_REAL_LOCKDOWN=1
+    // Windows really asked to close and their processes ended: false in sandbox mode unless
+    // TLVCLI_REAL_CLOSING=1 (then only processes with a window on the display are ended).
+    bool realClosing = true;
     std::string programFolder; // folder of the running executable
     std::string langFolder;    // share/tlvcli/lang, or data/lang beside the build tree
     std::string docsFolder;    // share/tlvcli/docs (default message documents), or data/docs

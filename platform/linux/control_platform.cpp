@@ -18,9 +18,13 @@ ControlPlatform makeControlPlatform(const RuntimeLayout& layout, const Environme
         std::make_unique<X11WindowSystem>(display == env.end() ? std::string() : display->second);
     p.accessibility = std::make_unique<AtspiAccessibility>(&scheduler);
     if (layout.sandbox) {
-        p.sandboxWindows = std::make_unique<SandboxWindowSystem>(*p.realWindows, actions);
+        p.sandboxWindows =
+            std::make_unique<SandboxWindowSystem>(*p.realWindows, actions, layout.realClosing);
         p.windows = p.sandboxWindows.get();
-        p.terminator = std::make_unique<SandboxTerminator>(actions);
+        if (layout.realClosing)
+            p.realTerminator = std::make_unique<LinuxProcessTerminator>();
+        p.terminator = std::make_unique<SandboxTerminator>(actions, p.realTerminator.get(),
+                                                           p.realWindows.get());
         p.spawner = std::make_unique<SandboxSpawner>(actions);
         p.profile = std::make_unique<SandboxDesktopProfile>(actions, layout.userAppData);
     } else {

@@ -2,19 +2,25 @@
 
 #include "platform/actions.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tlv {
 
-bool SandboxWindowSystem::requestClose(uint64_t, int pid, const std::string& exeName,
+bool SandboxWindowSystem::requestClose(uint64_t id, int pid, const std::string& exeName,
                                        const std::string& title) {
     m_log.record("closewindow", {std::to_string(pid), exeName, title});
-    return true;
+    return !m_closeForReal || m_real.requestClose(id, pid, exeName, title);
 }
 
-bool SandboxTerminator::terminate(int pid, const std::string&, const std::string& exeName) {
+bool SandboxTerminator::terminate(int pid, const std::string& exePath, const std::string& exeName) {
     m_log.record("terminate", {std::to_string(pid), exeName});
-    return true;
+    if (!m_real || !m_display)
+        return true;
+    const auto windows = m_display->topLevelWindows();
+    const bool shown = pid > 0 && std::any_of(windows.begin(), windows.end(),
+                                              [pid](const WindowEntry& w) { return w.pid == pid; });
+    return shown && m_real->terminate(pid, exePath, exeName);
 }
 
 bool SandboxSpawner::spawnScript(const SpawnRequest& r) {

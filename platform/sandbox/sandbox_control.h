@@ -12,10 +12,12 @@ namespace tlv {
 
 class ActionLog;
 
-// "closewindow <pid> <exe name> <title>"; everything else from the real window system.
+// "closewindow <pid> <exe name> <title>"; everything else from the real window system. With
+// closeForReal (a test on a private display) the request is then also sent.
 class SandboxWindowSystem : public WindowSystem {
 public:
-    SandboxWindowSystem(WindowSystem& real, ActionLog& log) : m_real(real), m_log(log) {}
+    SandboxWindowSystem(WindowSystem& real, ActionLog& log, bool closeForReal = false)
+        : m_real(real), m_log(log), m_closeForReal(closeForReal) {}
     std::vector<WindowEntry> topLevelWindows() override { return m_real.topLevelWindows(); }
     bool requestClose(uint64_t id, int pid, const std::string& exeName,
                       const std::string& title) override;
@@ -26,16 +28,23 @@ public:
 private:
     WindowSystem& m_real;
     ActionLog& m_log;
+    bool m_closeForReal;
 };
 
-// "terminate <pid> <exe name>"
+// "terminate <pid> <exe name>". With a real terminator and the display behind it (a test on a
+// private display), a process that shows a window there is then also ended; any other process
+// of the user (one named in a forbidden list, say) stays recorded only.
 class SandboxTerminator : public ProcessTerminator {
 public:
-    explicit SandboxTerminator(ActionLog& log) : m_log(log) {}
+    explicit SandboxTerminator(ActionLog& log, ProcessTerminator* real = nullptr,
+                               WindowSystem* display = nullptr)
+        : m_log(log), m_real(real), m_display(display) {}
     bool terminate(int pid, const std::string& exePath, const std::string& exeName) override;
 
 private:
     ActionLog& m_log;
+    ProcessTerminator* m_real;
+    WindowSystem* m_display;
 };
 
 // "run <command line> <show mode>"

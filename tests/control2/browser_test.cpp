@@ -192,26 +192,59 @@ std::optional<std::string> waitForLogLine(const std::string& log, const std::str
     return std::nullopt;
 }
 
+// The real client in sandbox mode on the browsers' desktop, set up with tlvreg as the README
+// tells a café owner, tlvsim as the server; the server's commands go through a file it follows.
+class BrowserCafe {
+public:
+    explicit BrowserCafe(const BrowserDesktop& d) : m_procs(m_root.path()) {
+        m_procs.setDisplay(d.desktop);
+        m_procs.addEnv("DBUS_SESSION_BUS_ADDRESS=" + d.bus.address());
+    }
+    test::SandboxProcesses& processes() { return m_procs; }
+    std::string file(const std::string& name) const { return m_root.file(name); }
+    const std::string& log() const { return m_log; }
+    int sim() const { return m_sim; }
+    int client() const { return m_client; }
+
+    // The server with ACCOUNTS (the accounts file's lines), then the client; false when the
+    // client did not report to the server.
+    bool start(const std::string& accounts) {
+        if (!m_procs.configure())
+            return false;
+        test::writeFile(file("accounts.txt"), accounts);
+        test::writeFile(file("commands.txt"), "");
+        m_sim = m_procs.startSimulator({"--accounts", file("accounts.txt"), "--plain", "--log",
+                                        m_log, "--follow", file("commands.txt")},
+                                       file("tlvsim.out"));
+        m_client = m_procs.spawn(TLVCLI_EXE, {}, file("tlvcli.out"));
+        return waitForLogLine(m_log, "\treport\t", 30000).has_value();
+    }
+    // A command line for the server, as typed in tlvsim's terminal.
+    void server(const std::string& command) {
+        std::ofstream(file("commands.txt"), std::ios::app) << command << "\n" << std::flush;
+    }
+    std::string diagnostics() const {
+        return "server:\n" + test::readFile(m_log) + "client:\n" +
+               test::readFile(file("tlvcli.out")) + "actions:\n" +
+               test::readFile(file("actions.log"));
+    }
+
+private:
+    test::TempRoot m_root;
+    test::SandboxProcesses m_procs;
+    std::string m_log = m_root.file("tlvsim.log");
+    int m_sim = -1;
+    int m_client = -1;
+};
+
 TEST(RealBrowsers, PagesReportedToTheServerWindowWithoutPidClosedAtSessionEnd) {
     REQUIRE_BROWSERS();
     BrowserDesktop d;
     ASSERT_TRUE(d.ready()) << "desktop, session bus or page server did not start";
-    test::TempRoot root;
-    test::SandboxProcesses procs(root.path());
-    procs.setDisplay(d.desktop);
-    procs.addEnv("DBUS_SESSION_BUS_ADDRESS=" + d.bus.address());
-    ASSERT_TRUE(procs.configure());
-    test::writeFile(root.file("accounts.txt"), "card 123456 60\n");
-    test::writeFile(root.file("commands.txt"), "");
-    const std::string log = root.file("tlvsim.log");
-    const int sim = procs.startSimulator({"--accounts", root.file("accounts.txt"), "--plain",
-                                          "--log", log, "--follow", root.file("commands.txt")},
-                                         root.file("tlvsim.out"));
-    const int cli = procs.spawn(TLVCLI_EXE, {}, root.file("tlvcli.out"));
-    ASSERT_TRUE(waitForLogLine(log, "\treport\t", 30000))
-        << test::readFile(root.file("tlvsim.out"));
-    std::ofstream commands(root.file("commands.txt"), std::ios::app);
-    commands << "open all 2 123456\n" << std::flush;
+    BrowserCafe cafe(d);
+    ASSERT_TRUE(cafe.start("card 123456 60\n")) << cafe.diagnostics();
+    const std::string& log = cafe.log();
+    cafe.server("open all 2 123456");
     ASSERT_TRUE(waitForLogLine(log, "\tsession-ok\t", 20000)) << test::readFile(log);
 
     struct Case {
@@ -249,18 +282,18 @@ TEST(RealBrowsers, PagesReportedToTheServerWindowWithoutPidClosedAtSessionEnd) {
     test::Child nameless({test::besideTest("x_test_window"), "Left behind", "ignore"},
                          {"DISPLAY=" + d.desktop.display(), "X_TEST_WM_PID=none"});
     ASSERT_NE(d.desktop.waitWindow("^Left behind$", 10000), 0u);
-    commands << "close all\n" << std::flush;
-    const bool recorded = test::waitForText(root.file("actions.log"),
-                                            "\tterminate\t" + std::to_string(nameless.pid()), 20);
-    EXPECT_TRUE(recorded) << test::readFile(root.file("actions.log"));
-    EXPECT_NE(test::readFile(root.file("actions.log"))
-                  .find("\tclosewindow\t" + std::to_string(nameless.pid()) +
-                        "\tx_test_window\tLeft behind"),
+    cafe.server("close all");
+    const std::string actions = cafe.file("actions.log");
+    const bool recorded =
+        test::waitForText(actions, "\tterminate\t" + std::to_string(nameless.pid()), 20);
+    EXPECT_TRUE(recorded) << test::readFile(actions);
+    EXPECT_NE(test::readFile(actions).find("\tclosewindow\t" + std::to_string(nameless.pid()) +
+                                           "\tx_test_window\tLeft behind"),
               std::string::npos)
-        << test::readFile(root.file("actions.log"));
-    procs.signal(cli, SIGTERM);
-    EXPECT_EQ(procs.waitExit(cli, 20), 0);
-    procs.signal(sim, SIGTERM);
+        << test::readFile(actions);
+    cafe.processes().signal(cafe.client(), SIGTERM);
+    EXPECT_EQ(cafe.processes().waitExit(cafe.client(), 20), 0);
+    cafe.processes().signal(cafe.sim(), SIGTERM);
 }
 
 // Only the processes this test started can be touched.
@@ -337,6 +370,70 @@ TEST(RealBrowsers, BrowserShowingAnAddressClosedByTheKiller) {
         test::waitUntil([&] { return d.desktop.windows("Page /forbidden", 0).empty(); }, 10000))
         << "the browser window is still there";
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+// A café forbids web pages in disconnected mode; a customer's session runs in that mode and the
+// server goes away. The real client, closing for real on this private desktop, still closes a
+// browser that shows a web address (Chromium on a site's root page, shown as "127.0.0.1:port")
+// and records it; a browser page that is no web address stays until the customer goes to a
+// web page in the same window.
+TEST(RealBrowsers, WebPagesClosedInADisconnectedSessionWithoutTheServer) {
+    REQUIRE_BROWSERS();
+    BrowserDesktop d;
+    ASSERT_TRUE(d.ready()) << "desktop, session bus or page server did not start";
+    BrowserCafe cafe(d);
+    test::SandboxProcesses& procs = cafe.processes();
+    // The private desktop shows only what this test started.
+    procs.addEnv("TLVCLI_REAL_CLOSING=1");
+    // Sessions the server opens start in disconnected mode.
+    ASSERT_TRUE(procs.reg("HKLM\\Software\\Talvor Client\\General", "Default Mode", "REG_SZ", "0"));
+    // Web pages are forbidden in disconnected mode; no program is.
+    ASSERT_TRUE(cafe.start("card 123456 60\nset killed-apps 1 0 0 0\n")) << cafe.diagnostics();
+    cafe.server("open all 2 123456");
+    ASSERT_TRUE(waitForLogLine(cafe.log(), "\tWorkstationState=5", 20000)) << cafe.diagnostics();
+    procs.signal(cafe.sim(), SIGKILL);
+    ASSERT_EQ(procs.waitExit(cafe.sim(), 10), 128 + SIGKILL);
+
+    auto firefox = d.firefox("about:robots");
+    const unsigned long robots = d.desktop.waitWindow("^Gort!", 60000, firefox->pid());
+    ASSERT_NE(robots, 0u) << "Firefox did not show its page";
+    const auto robotsShown = Clock::now();
+
+    auto chromium = d.chromium(d.pages.url("/"));
+    // The killer's pass comes every 10 s; Chromium starts and shows its page in the meantime.
+    ASSERT_TRUE(chromium->waitExit(90000)) << "Chromium was not closed\n" << cafe.diagnostics();
+    const std::string actions = cafe.file("actions.log");
+    EXPECT_NE(test::readFile(actions).find("\tclosewindow\t" + std::to_string(chromium->pid()) +
+                                           "\tchromium\t"),
+              std::string::npos)
+        << test::readFile(actions);
+    // That pass saw Firefox's page and left it: the client reads an address every 500 ms, and
+    // Firefox had shown its page for as long as Chromium took to start and show its own.
+    std::printf("Chromium closed %lld ms after Firefox showed its page\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           Clock::now() - robotsShown)
+                                           .count()));
+    EXPECT_FALSE(firefox->waitExit(0)) << "a page that is no web address was closed";
+    EXPECT_EQ(test::readFile(actions).find("\t" + std::to_string(firefox->pid()) + "\t"),
+              std::string::npos)
+        << test::readFile(actions);
+
+    // The customer goes to a web page in the same window.
+    d.desktop.run({"xdotool", "windowactivate", "--sync", std::to_string(robots)});
+    d.desktop.key("ctrl+l");
+    d.desktop.type(d.pages.url("/forbidden.html"));
+    d.desktop.key("Return");
+    ASSERT_TRUE(firefox->waitExit(90000))
+        << "Firefox was not closed; the page was "
+        << (d.pages.askedAt("/forbidden.html") ? "" : "never ") << "asked for\n"
+        << cafe.diagnostics();
+    EXPECT_NE(test::readFile(actions).find("\tclosewindow\t" + std::to_string(firefox->pid()) +
+                                           "\tfirefox-esr\t"),
+              std::string::npos)
+        << test::readFile(actions);
+
+    procs.signal(cafe.client(), SIGTERM);
+    EXPECT_EQ(procs.waitExit(cafe.client(), 20), 0);
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -483,6 +484,50 @@ TEST(ControlPlatform, SandboxModeRecordsInsteadOfActing) {
     EXPECT_EQ(readFile(layout.actionsLog),
               "0\tterminate\t" + std::to_string(sleeper.pid()) + "\tsleep\n" +
                   "0\trun\t\"/nonexistent.bat\" a\t1\n0\tcleanup\tbrowserhistory\t-\n");
+}
+
+// Closing for real in sandbox mode (a test on a private display): windows are asked to close,
+// and a process is ended only when it shows a window there; any other process of the user is
+// recorded only, whatever a forbidden list names.
+TEST(ControlPlatform, RealClosingEndsOnlyWhatShowsOnTheDisplay) {
+    test::PrivateXvfb xvfb;
+    if (!xvfb.running())
+        GTEST_SKIP() << "Xvfb could not be started";
+    test::TempRoot tmp;
+    VirtualClock clock;
+    VirtualScheduler scheduler(clock);
+    const Environment env = {{"TLVCLI_ROOT", tmp.path()},
+                             {"TLVCLI_SANDBOX", "1"},
+                             {"TLVCLI_REAL_CLOSING", "1"},
+                             {"DISPLAY", xvfb.display()}};
+    const RuntimeLayout layout = RuntimeLayout::fromEnvironment(env, tmp.path());
+    ActionLog actions(layout.actionsLog, clock);
+    ControlPlatform p = makeControlPlatform(layout, env, scheduler, actions);
+    const std::string program = test::besideTest("x_test_window");
+    test::Child closes({program, "Letter", "close"}, {"DISPLAY=" + xvfb.display()});
+    test::Child ignores({program, "Unsaved", "ignore"}, {"DISPLAY=" + xvfb.display()});
+    test::Child sleeper({"sleep", "30"});
+    std::map<int, uint64_t> shown;
+    for (int i = 0; i < 1000 && !(shown.contains(closes.pid()) && shown.contains(ignores.pid()));
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (const auto& w : p.windows->topLevelWindows())
+            shown[w.pid] = w.id;
+    }
+    ASSERT_TRUE(shown.contains(closes.pid()) && shown.contains(ignores.pid()));
+
+    EXPECT_TRUE(
+        p.windows->requestClose(shown[closes.pid()], closes.pid(), "x_test_window", "Letter"));
+    EXPECT_TRUE(closes.waitExit(5000)) << "the close request was sent";
+    EXPECT_TRUE(p.terminator->terminate(ignores.pid(), program, "x_test_window"));
+    ASSERT_TRUE(ignores.waitExit(5000));
+    EXPECT_TRUE(ignores.killedBySignal(SIGKILL));
+    EXPECT_FALSE(p.terminator->terminate(sleeper.pid(), "/usr/bin/sleep", "sleep"));
+    EXPECT_FALSE(sleeper.waitExit(200)) << "no window on the display: recorded only";
+    EXPECT_EQ(readFile(layout.actionsLog),
+              "0\tclosewindow\t" + std::to_string(closes.pid()) + "\tx_test_window\tLetter\n" +
+                  "0\tterminate\t" + std::to_string(ignores.pid()) + "\tx_test_window\n" +
+                  "0\tterminate\t" + std::to_string(sleeper.pid()) + "\tsleep\n");
 }
 
 } // namespace

@@ -40,6 +40,8 @@ public:
     ProcessTree(const ProcessTree&) = delete;
     ProcessTree& operator=(const ProcessTree&) = delete;
     int pid() const { return m_child.pid(); }
+    // Waits up to ms for the first process to end; true when it ended.
+    bool waitExit(int ms) { return m_child.waitExit(ms); }
 
 private:
     Child m_child;

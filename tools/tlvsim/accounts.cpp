@@ -96,6 +96,15 @@ void setOption(Options& o, const std::string& key, const std::vector<std::string
         o.timeWarnings = static_cast<int>(number(v[0]));
         o.firstWarning = static_cast<int>(number(v[1]));
         o.secondWarning = static_cast<int>(number(v[2]));
+    } else if (key == "killed-apps") {
+        // IE MOZILLA NETSCAPE OUTLOOK [NAME*NAME...]
+        need(4);
+        if (v.size() > 5)
+            throw std::runtime_error("set killed-apps: four flags and one list joined by *");
+        for (size_t i = 0; i < 4; ++i)
+            if (v[i] != "0" && v[i] != "1")
+                throw std::runtime_error("set killed-apps: the flags are 0 or 1");
+        o.killedApps = v;
     } else
         throw std::runtime_error("unknown option " + key);
 }

@@ -42,6 +42,10 @@ struct Options {
     int hideCardNumber = 0;
     int heartBeatCheck = 30;
     int maxAttempts = 3;
+    // The forbidden programs of disconnected mode ("%$&######KilledApps#": the Internet
+    // Explorer, Mozilla, Netscape and Outlook Express flags, then the program names joined by
+    // "*"); not pushed while empty.
+    std::vector<std::string> killedApps;
 };
 
 // Reads the accounts file; returns an error text, or empty on success.
@@ -49,7 +53,8 @@ struct Options {
 //        "client LOGIN PASSWORD MINUTES [YYYY-MM-DD] [unlimited]",
 //        "refuse NUMBER-OR-LOGIN CODE", "disabled NUMBER-OR-LOGIN",
 //        "set KEY VALUE" (currency, format, tariffs, disconnected-ratio, offpeak, language,
-//        version, pause, hide-card, heartbeat, attempts, increment, minimum, warnings).
+//        version, pause, hide-card, heartbeat, attempts, increment, minimum, warnings,
+//        killed-apps).
 std::string loadAccounts(const std::string& path, std::map<std::string, Account>& accounts,
                          Options& options);
 

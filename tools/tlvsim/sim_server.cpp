@@ -274,6 +274,8 @@ void SimServer::pushOptions(Workstation& w) {
                                                         funDblToStr(5.0 / 1440),
                                                         "5",
                                                         "30"}));
+    if (!o.killedApps.empty())
+        out += funBuildMessage(tok::kKilledApps, join(o.killedApps));
     if (!o.language.empty())
         out += funBuildMessage(tok::kDefaultLanguage,
                                join({o.language, std::to_string(o.languageCharset)}));
