@@ -94,12 +94,26 @@ struct Property {
     }
 };
 
-Property readProperty(xcb_connection_t* c, uint32_t window, uint32_t prop, uint32_t type) {
-    Property p;
+// A property request sent now, its reply taken later: the requests of a whole window listing
+// go out together and cost one round trip instead of one each.
+struct PropertyAsk {
+    bool sent = false;
+    xcb_get_property_cookie_t cookie{};
+};
+
+PropertyAsk askProperty(xcb_connection_t* c, uint32_t window, uint32_t prop, uint32_t type) {
     if (!prop)
+        return {};
+    return {true, xcb_get_property(c, 0, window, prop, type, 0, kMaxPropertyUnits)};
+}
+
+Property takeProperty(xcb_connection_t* c, const PropertyAsk& ask) {
+    Property p;
+    if (!ask.sent)
         return p;
-    auto cookie = xcb_get_property(c, 0, window, prop, type, 0, kMaxPropertyUnits);
-    XcbReply<xcb_get_property_reply_t> r(xcb_get_property_reply(c, cookie, nullptr));
+    xcb_generic_error_t* err = nullptr;
+    XcbReply<xcb_get_property_reply_t> r(xcb_get_property_reply(c, ask.cookie, &err));
+    std::free(err);
     if (!r || r->type == XCB_NONE)
         return p;
     p.type = r->type;
@@ -111,33 +125,92 @@ Property readProperty(xcb_connection_t* c, uint32_t window, uint32_t prop, uint3
     return p;
 }
 
+Property readProperty(xcb_connection_t* c, uint32_t window, uint32_t prop, uint32_t type) {
+    return takeProperty(c, askProperty(c, window, prop, type));
+}
+
 bool contains(const std::vector<uint32_t>& v, uint32_t x) {
     return x != 0 && std::find(v.begin(), v.end(), x) != v.end();
 }
 
 } // namespace
 
-WindowEntry X11WindowSystem::describe(uint32_t window) {
-    WindowEntry w;
-    w.id = window;
-    auto ac = xcb_get_window_attributes(m_conn, window);
+struct X11WindowSystem::Query {
+    uint32_t window = 0;
+    xcb_get_window_attributes_cookie_t attrs{};
+    PropertyAsk wmState, netState, netName, name, cls, transient, types, netPid;
+    bool resSent = false;
+    xcb_res_query_client_ids_cookie_t res{};
+};
+
+X11WindowSystem::Query X11WindowSystem::ask(uint32_t window) {
+    Query q;
+    q.window = window;
+    q.attrs = xcb_get_window_attributes(m_conn, window);
+    q.wmState = askProperty(m_conn, window, atom("WM_STATE"), XCB_ATOM_ANY);
+    q.netState = askProperty(m_conn, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM);
+    q.netName = askProperty(m_conn, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"));
+    q.name = askProperty(m_conn, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY);
+    q.cls = askProperty(m_conn, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    q.transient = askProperty(m_conn, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW);
+    q.types = askProperty(m_conn, window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM);
+    q.netPid = askProperty(m_conn, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (m_hasRes) {
+        xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        q.res = xcb_res_query_client_ids(m_conn, 1, &wanted);
+        q.resSent = true;
+    }
+    return q;
+}
+
+// Every reply of q is taken, whatever is found: a reply left unread would stay queued.
+WindowEntry X11WindowSystem::answer(const Query& q, bool rootChild) {
+    xcb_generic_error_t* err = nullptr;
     XcbReply<xcb_get_window_attributes_reply_t> attrs(
-        xcb_get_window_attributes_reply(m_conn, ac, nullptr));
+        xcb_get_window_attributes_reply(m_conn, q.attrs, &err));
+    std::free(err);
+    const auto wmState = takeProperty(m_conn, q.wmState).cards();
+    const auto netState = takeProperty(m_conn, q.netState).cards();
+    const Property netName = takeProperty(m_conn, q.netName);
+    const Property plainName = takeProperty(m_conn, q.name);
+    const Property cls = takeProperty(m_conn, q.cls);
+    const auto transient = takeProperty(m_conn, q.transient).cards();
+    const auto types = takeProperty(m_conn, q.types).cards();
+    const auto netPid = takeProperty(m_conn, q.netPid).cards();
+    int serverPid = 0;
+    if (q.resSent) {
+        err = nullptr;
+        XcbReply<xcb_res_query_client_ids_reply_t> r(
+            xcb_res_query_client_ids_reply(m_conn, q.res, &err));
+        std::free(err);
+        for (auto it = r ? xcb_res_query_client_ids_ids_iterator(r.get())
+                         : xcb_res_client_id_value_iterator_t{};
+             it.rem; xcb_res_client_id_value_next(&it)) {
+            if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) ||
+                it.data->length != 4)
+                continue;
+            const uint32_t pid = *xcb_res_client_id_value_value(it.data);
+            if (pid > 0 && pid <= INT32_MAX) {
+                serverPid = static_cast<int>(pid);
+                break;
+            }
+        }
+    }
     if (!attrs)
         return {};
-    const auto wmState = readProperty(m_conn, window, atom("WM_STATE"), XCB_ATOM_ANY).cards();
-    const auto netState =
-        readProperty(m_conn, window, atom("_NET_WM_STATE"), XCB_ATOM_ATOM).cards();
+    // Without a window manager the candidates are the root's children: only real windows.
+    if (rootChild && (attrs->override_redirect || attrs->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT))
+        return {};
+
+    WindowEntry w;
+    w.id = q.window;
     const bool iconic =
         (!wmState.empty() && wmState[0] == 3) || contains(netState, atom("_NET_WM_STATE_HIDDEN"));
     w.visible = attrs->map_state == XCB_MAP_STATE_VIEWABLE || iconic;
 
-    Property name = readProperty(m_conn, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"));
-    if (name.bytes.empty())
-        name = readProperty(m_conn, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY);
+    const Property& name = netName.bytes.empty() ? plainName : netName;
     w.title = name.bytes.substr(0, name.bytes.find('\0'));
 
-    const Property cls = readProperty(m_conn, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
     const auto nul = cls.bytes.find('\0');
     w.wmInstance = cls.bytes.substr(0, nul);
     if (nul != std::string::npos) {
@@ -145,52 +218,20 @@ WindowEntry X11WindowSystem::describe(uint32_t window) {
         w.wmClass = rest.substr(0, rest.find('\0'));
     }
 
-    const auto transient =
-        readProperty(m_conn, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).cards();
     w.hasOwner = !transient.empty() && transient[0] != 0;
 
-    const auto types =
-        readProperty(m_conn, window, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM).cards();
     const bool normal = contains(types, atom("_NET_WM_WINDOW_TYPE_NORMAL"));
     const bool dialog = contains(types, atom("_NET_WM_WINDOW_TYPE_DIALOG"));
     const bool skipTaskbar = contains(netState, atom("_NET_WM_STATE_SKIP_TASKBAR"));
     w.toolWindow = skipTaskbar || (!types.empty() && !normal && !dialog);
     w.appWindow = normal && !skipTaskbar;
 
-    w.pid = ownerPid(window);
-    return w;
-}
-
-int X11WindowSystem::clientPid(uint32_t window) {
-    if (!m_hasRes)
-        return 0;
-    xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    auto cookie = xcb_res_query_client_ids(m_conn, 1, &wanted);
-    xcb_generic_error_t* err = nullptr;
-    XcbReply<xcb_res_query_client_ids_reply_t> r(
-        xcb_res_query_client_ids_reply(m_conn, cookie, &err));
-    std::free(err);
-    if (!r)
-        return 0;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
-         xcb_res_client_id_value_next(&it)) {
-        if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) || it.data->length != 4)
-            continue;
-        const uint32_t pid = *xcb_res_client_id_value_value(it.data);
-        if (pid > 0 && pid <= INT32_MAX)
-            return static_cast<int>(pid);
-    }
-    return 0;
-}
-
-int X11WindowSystem::ownerPid(uint32_t window) {
     // The server's word first: _NET_WM_PID is what the program says of itself, missing in many
     // programs and a number of its own PID namespace in a sandbox (Flatpak). The property
     // stands only where the server cannot say (a remote client, no resource extension).
-    if (const int pid = clientPid(window))
-        return pid;
-    const auto pid = readProperty(m_conn, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL).cards();
-    return pid.empty() || pid[0] > INT32_MAX ? 0 : static_cast<int>(pid[0]);
+    w.pid = serverPid ? serverPid
+                      : (netPid.empty() || netPid[0] > INT32_MAX ? 0 : static_cast<int>(netPid[0]));
+    return w;
 }
 
 std::vector<WindowEntry> X11WindowSystem::topLevelWindows() {
@@ -209,15 +250,17 @@ std::vector<WindowEntry> X11WindowSystem::topLevelWindows() {
             ids.assign(children, children + xcb_query_tree_children_length(tree.get()));
         }
     }
-    for (uint32_t id : ids) {
-        if (!fromWm) {
-            auto ac = xcb_get_window_attributes(m_conn, id);
-            XcbReply<xcb_get_window_attributes_reply_t> a(
-                xcb_get_window_attributes_reply(m_conn, ac, nullptr));
-            if (!a || a->override_redirect || a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
-                continue;
-        }
-        WindowEntry w = describe(id);
+    // The atoms the answers compare with are known before the requests go out, so that no
+    // round trip of their own comes between.
+    for (const char* name : {"_NET_WM_STATE_HIDDEN", "_NET_WM_WINDOW_TYPE_NORMAL",
+                             "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_STATE_SKIP_TASKBAR"})
+        atom(name);
+    std::vector<Query> queries;
+    queries.reserve(ids.size());
+    for (uint32_t id : ids)
+        queries.push_back(ask(id));
+    for (const Query& q : queries) {
+        WindowEntry w = answer(q, !fromWm);
         if (w.id != 0)
             out.push_back(std::move(w));
     }
@@ -273,7 +316,7 @@ bool X11WindowSystem::exists(uint64_t id) {
 int X11WindowSystem::windowPid(uint64_t id) {
     if (!connect() || id == 0 || id > UINT32_MAX)
         return 0;
-    return ownerPid(static_cast<uint32_t>(id));
+    return answer(ask(static_cast<uint32_t>(id)), false).pid;
 }
 
 std::pair<int, int> X11WindowSystem::screenPixels() {

@@ -30,9 +30,10 @@ public:
 private:
     bool connect();
     uint32_t atom(const char* name);
-    WindowEntry describe(uint32_t window);
-    int clientPid(uint32_t window); // through the X resource extension, 0 when unknown
-    int ownerPid(uint32_t window);
+    // A window's description in two steps: the requests, then their replies.
+    struct Query;
+    Query ask(uint32_t window);
+    WindowEntry answer(const Query& q, bool rootChild);
 
     std::string m_displayName;
     xcb_connection_t* m_conn = nullptr;

@@ -273,9 +273,10 @@ TEST(RealBrowsers, PagesReportedToTheServerWindowWithoutPidClosedAtSessionEnd) {
             0, std::chrono::duration_cast<std::chrono::milliseconds>(seen - *asked).count());
         std::printf("%s: page asked for, reported %lld ms later\n", c.name,
                     static_cast<long long>(ms));
-        // About a second of the page on a quiet machine; the bound leaves room for a loaded
-        // one and a sanitizer build.
-        EXPECT_LT(ms, 8000) << *line;
+        // Well under a second once the browser answers; a browser that has just started answers
+        // its first calls only when its start is done (up to 10 s seen for Chromium on two
+        // cores). The bound catches a lookup that hangs, not a slow machine.
+        EXPECT_LT(ms, 30000) << *line;
     }
 
     // A window that does not say which process it belongs to is still closed at the end.
