@@ -186,8 +186,9 @@ WindowEntry X11WindowSystem::answer(const Query& q, bool rootChild) {
         for (auto it = r ? xcb_res_query_client_ids_ids_iterator(r.get())
                          : xcb_res_client_id_value_iterator_t{};
              it.rem; xcb_res_client_id_value_next(&it)) {
-            if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) ||
-                it.data->length != 4)
+            // The value's kind: what the server says it holds, whatever was asked.
+            const auto [client, kind] = it.data->spec;
+            if (!(kind & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) || it.data->length != 4)
                 continue;
             const uint32_t pid = *xcb_res_client_id_value_value(it.data);
             if (pid > 0 && pid <= INT32_MAX) {

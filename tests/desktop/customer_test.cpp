@@ -33,12 +33,7 @@ TEST(Customer, CardClientAccountAndSelfServiceByMouse) {
     user.click(v.tiles[0]);
     v = user.waitLockScreen([](const auto& v) { return v.chosen == 0 && v.fields.size() == 1; });
     ASSERT_EQ(v.fields.size(), 1u) << cafe.shot("card-box-missing");
-    user.click(v.fields[0]);
-    user.type("123456");
-    v = user.waitLockScreen([](const auto& v) { return v.primary.has_value(); });
-    ASSERT_TRUE(v.primary) << cafe.shot("activate-disabled");
-    cafe.log().mark();
-    user.click(*v.primary);
+    ASSERT_TRUE(typeCardAndActivate(cafe, "123456"));
     expectSessionStarted(cafe, "2||123456|6");
     endSessionFromServer(cafe, 2);
 

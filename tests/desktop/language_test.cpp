@@ -86,15 +86,7 @@ TEST(Languages, EveryPackCarriesASessionFromTheLockScreen) {
         SCOPED_TRACE(l.westernName);
         ASSERT_TRUE(chooseLanguage(cafe, l.code)) << cafe.shot("not-switched");
         // The status window speaks the chosen language.
-        const ScreenUser user = cafe.user();
-        LockScreenView v = user.waitLockScreen([](const auto& v) { return v.fields.size() == 1; });
-        ASSERT_EQ(v.fields.size(), 1u) << cafe.shot("no-card-box");
-        user.click(v.fields[0]);
-        user.type("123456");
-        v = user.waitLockScreen([](const auto& v) { return v.primary.has_value(); });
-        ASSERT_TRUE(v.primary) << cafe.shot("activate-disabled");
-        cafe.log().mark();
-        user.click(*v.primary);
+        ASSERT_TRUE(typeCardAndActivate(cafe, "123456"));
         expectSessionStarted(cafe, "2||123456|6", titleIn(l.code, 10112));
         // Back on the login screen the café's language returns.
         endSessionFromServer(cafe, 2);

@@ -106,22 +106,32 @@ inline void endSessionFromServer(Cafe& cafe, int stateAfter) {
         << cafe.shot("login-not-ready");
 }
 
-// Card NUMBER into the card box (clicked first), then a click on Activate: true once the
-// session runs and its status window (titled STATUSTITLE) is up.
-inline bool startCardSession(Cafe& cafe, const std::string& number,
-                             const std::string& statusTitle = kStatusTitle) {
+// Card NUMBER into the card box (clicked first), then a click on Activate; false, with a
+// screenshot, when the box or an enabled Activate does not come.
+inline bool typeCardAndActivate(Cafe& cafe, const std::string& number) {
     const ScreenUser user = cafe.user();
     LockScreenView v = user.waitLockScreen([](const auto& v) { return v.fields.size() == 1; });
-    if (v.fields.size() != 1)
+    if (v.fields.size() != 1) {
+        cafe.shot("no-card-box");
         return false;
+    }
     user.click(v.fields[0]);
     user.type(number);
     v = user.waitLockScreen([](const auto& v) { return v.primary.has_value(); });
-    if (!v.primary)
+    if (!v.primary) {
+        cafe.shot("activate-disabled");
         return false;
+    }
     cafe.log().mark();
     user.click(*v.primary);
-    return cafe.log().waitState(6).has_value() &&
+    return true;
+}
+
+// As typeCardAndActivate: true once the session runs and its status window (titled
+// STATUSTITLE) is up.
+inline bool startCardSession(Cafe& cafe, const std::string& number,
+                             const std::string& statusTitle = kStatusTitle) {
+    return typeCardAndActivate(cafe, number) && cafe.log().waitState(6).has_value() &&
            waitStatus(
                cafe, [](const StatusView& s) { return s.quit.has_value(); }, statusTitle)
                .quit.has_value();
