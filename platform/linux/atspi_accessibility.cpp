@@ -366,8 +366,9 @@ struct AtspiAccessibility::Worker {
     void run(bool enable, Scheduler* scheduler, std::weak_ptr<std::function<void()>> listener);
     bool init(bool enable);
     std::map<uint64_t, Result> round(long number, const std::vector<Wanted>& windows);
-    bool search(const WindowEntry& w, Cached& c);
-    bool findField(const WindowEntry& w, Cached& c, long number);
+    // aloneInItsProcess: no other window of the same process is asked for.
+    bool search(const WindowEntry& w, Cached& c, bool aloneInItsProcess);
+    bool findField(const WindowEntry& w, Cached& c, long number, bool aloneInItsProcess);
 };
 
 bool AtspiAccessibility::Worker::init(bool enable) {
@@ -460,7 +461,7 @@ void AtspiAccessibility::Worker::run(bool enable, Scheduler* scheduler,
     }
 }
 
-bool AtspiAccessibility::Worker::search(const WindowEntry& w, Cached& c) {
+bool AtspiAccessibility::Worker::search(const WindowEntry& w, Cached& c, bool aloneInItsProcess) {
     {
         std::lock_guard lock(mu);
         ++stats.searches;
@@ -478,10 +479,11 @@ bool AtspiAccessibility::Worker::search(const WindowEntry& w, Cached& c) {
         // What the application showed before may be stale: ask it afresh.
         atspi_accessible_clear_cache(app);
         // The frame of this window: the one named by its title, or the only one shown (Chromium
-        // keeps hidden frames, and names a frame after its page a moment after its window).
+        // keeps hidden frames, and names a frame after its page a moment after its window). A
+        // busy browser may answer no name at all: when this is its only window, any shown
+        // frame with an address field is this window's.
         AtspiAccessible* named = nullptr;
-        AtspiAccessible* only = nullptr;
-        int shown = 0;
+        std::vector<AtspiAccessible*> shown;
         forEachChild(app, [&](AtspiAccessible* frame) {
             const AtspiRole r = roleOf(frame);
             if (r != ATSPI_ROLE_FRAME && r != ATSPI_ROLE_WINDOW)
@@ -490,15 +492,16 @@ bool AtspiAccessibility::Worker::search(const WindowEntry& w, Cached& c) {
                 named = static_cast<AtspiAccessible*>(g_object_ref(frame));
                 return true;
             }
-            if (!hasState(frame, ATSPI_STATE_SHOWING))
-                return true;
-            ++shown;
-            if (!only)
-                only = static_cast<AtspiAccessible*>(g_object_ref(frame));
+            if (hasState(frame, ATSPI_STATE_SHOWING))
+                shown.push_back(static_cast<AtspiAccessible*>(g_object_ref(frame)));
             return true;
         });
-        AtspiAccessible* frame = named ? named : (shown == 1 ? only : nullptr);
-        if (frame) {
+        std::vector<AtspiAccessible*> candidates;
+        if (named)
+            candidates = {named};
+        else if (shown.size() == 1 || aloneInItsProcess)
+            candidates = shown;
+        for (AtspiAccessible* frame : candidates) {
             AtspiAccessible* field = nullptr;
             if (auto collected = collectAddressField(frame)) {
                 field = *collected;
@@ -510,19 +513,21 @@ bool AtspiAccessibility::Worker::search(const WindowEntry& w, Cached& c) {
                 c.field = field;
                 c.frame = static_cast<AtspiAccessible*>(g_object_ref(frame));
                 found = true;
+                break;
             }
         }
         if (named)
             g_object_unref(named);
-        if (only)
-            g_object_unref(only);
+        for (AtspiAccessible* frame : shown)
+            g_object_unref(frame);
         return !found;
     });
     g_object_unref(desktop);
     return found;
 }
 
-bool AtspiAccessibility::Worker::findField(const WindowEntry& w, Cached& c, long number) {
+bool AtspiAccessibility::Worker::findField(const WindowEntry& w, Cached& c, long number,
+                                           bool aloneInItsProcess) {
     if (c.field && c.pid == w.pid)
         return true;
     if (c.pid != w.pid) {
@@ -534,7 +539,7 @@ bool AtspiAccessibility::Worker::findField(const WindowEntry& w, Cached& c, long
     if (number < c.nextSearch && c.title == w.title)
         return false;
     c.title = w.title;
-    if (search(w, c)) {
+    if (search(w, c, aloneInItsProcess)) {
         c.failures = 0;
         return true;
     }
@@ -563,7 +568,10 @@ AtspiAccessibility::Worker::round(long number, const std::vector<Wanted>& window
         if (w.pid <= 0)
             continue;
         Cached& c = cache[w.id];
-        if (!findField(w, c, number))
+        const bool alone = std::count_if(windows.begin(), windows.end(), [&](const Wanted& o) {
+                               return o.window.pid == w.pid;
+                           }) == 1;
+        if (!findField(w, c, number, alone))
             continue;
         {
             std::lock_guard lock(mu);
@@ -694,7 +702,7 @@ bool AtspiAccessibility::navigate(const WindowEntry& window, const std::string& 
         w->jobs.push_back([w, window, address, result] {
             Worker::Cached& c = w->cache[window.id];
             bool ok = false;
-            if (w->findField(window, c, w->done + kMaxSearchBackoff)) {
+            if (w->findField(window, c, w->done + kMaxSearchBackoff, false)) {
                 if (AtspiEditableText* edit = atspi_accessible_get_editable_text_iface(c.field)) {
                     GError* e = nullptr;
                     ok = atspi_editable_text_set_text_contents(edit, address.c_str(), &e);
