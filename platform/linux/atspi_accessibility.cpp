@@ -346,7 +346,8 @@ struct AtspiAccessibility::Worker {
         AtspiAccessible* frame = nullptr;
         std::string shown;
         std::string resolved;
-        bool haveText = false;
+        bool haveText = false; // shown and resolved belong to the field held now
+        bool known = false;    // resolved is the address the window showed last
         int failures = 0;
         long nextSearch = 0;
     };
@@ -369,6 +370,8 @@ struct AtspiAccessibility::Worker {
     // aloneInItsProcess: no other window of the same process is asked for.
     bool search(const WindowEntry& w, Cached& c, bool aloneInItsProcess);
     bool findField(const WindowEntry& w, Cached& c, long number, bool aloneInItsProcess);
+    // Reads the window's field into c (found first if need be).
+    void readField(const WindowEntry& w, Cached& c, long number, bool aloneInItsProcess);
 };
 
 bool AtspiAccessibility::Worker::init(bool enable) {
@@ -571,38 +574,46 @@ AtspiAccessibility::Worker::round(long number, const std::vector<Wanted>& window
         const bool alone = std::count_if(windows.begin(), windows.end(), [&](const Wanted& o) {
                                return o.window.pid == w.pid;
                            }) == 1;
-        if (!findField(w, c, number, alone))
-            continue;
-        {
-            std::lock_guard lock(mu);
-            ++stats.reads;
-        }
-        // One call per window and round while nothing changes: a browser that is busy answers
-        // each call slowly.
-        auto text = textOf(c.field);
-        if (!text) {
-            // The field went away (the window was rebuilt): look again next round.
-            drop(c);
-            c.nextSearch = number + 1;
-            continue;
-        }
-        // While the customer types in the field it shows no page: the last address stands.
-        if (c.haveText && *text != c.shown && hasState(c.field, ATSPI_STATE_FOCUSED)) {
+        readField(w, c, number, alone);
+        // A browser too busy to answer (Chromium stalls for seconds at a time while it starts)
+        // keeps the address it showed last: its silence does not spare its page.
+        if (c.known)
             out[w.id] = {w.pid, c.resolved};
-            continue;
-        }
-        if (!c.haveText || *text != c.shown) {
-            c.shown = *text;
-            c.resolved = *text;
-            if (text->find("://") == std::string::npos && c.frame) {
-                if (auto full = documentAddress(c.frame, *text))
-                    c.resolved = *full;
-            }
-            c.haveText = true;
-        }
-        out[w.id] = {w.pid, c.resolved};
     }
     return out;
+}
+
+void AtspiAccessibility::Worker::readField(const WindowEntry& w, Cached& c, long number,
+                                           bool aloneInItsProcess) {
+    if (!findField(w, c, number, aloneInItsProcess))
+        return;
+    {
+        std::lock_guard lock(mu);
+        ++stats.reads;
+    }
+    // One call per window and round while nothing changes: a browser that is busy answers
+    // each call slowly.
+    auto text = textOf(c.field);
+    if (!text) {
+        // The field went away (the window was rebuilt) or did not answer: look again next
+        // round.
+        drop(c);
+        c.nextSearch = number + 1;
+        return;
+    }
+    // While the customer types in the field it shows no page: the last address stands.
+    if (c.haveText && *text != c.shown && hasState(c.field, ATSPI_STATE_FOCUSED))
+        return;
+    if (!c.haveText || *text != c.shown) {
+        c.shown = *text;
+        c.resolved = *text;
+        if (text->find("://") == std::string::npos && c.frame) {
+            if (auto full = documentAddress(c.frame, *text))
+                c.resolved = *full;
+        }
+        c.haveText = true;
+        c.known = true;
+    }
 }
 
 AtspiAccessibility::AtspiAccessibility(Scheduler* scheduler, bool enableForSession)

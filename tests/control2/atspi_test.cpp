@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -95,6 +96,19 @@ TEST(AtspiAccessibility, AddressFieldReadAndSetThroughTheTree) {
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(readNow(w), "https://other.example/");
     EXPECT_EQ(tree.stats().searches, searches) << "a found field is not searched again";
+
+    // A browser too busy to answer (stopped here) keeps the address it showed last, and is
+    // read afresh once it answers again.
+    ASSERT_EQ(kill(browser.pid(), SIGSTOP), 0);
+    for (int round = 0; round < 2; ++round)
+        EXPECT_EQ(readNow(w), "https://other.example/") << "round " << round;
+    ASSERT_EQ(kill(browser.pid(), SIGCONT), 0);
+    EXPECT_TRUE(tree.navigate(w, "https://third.example/"));
+    for (int i = 0; i < 50 && after != "https://third.example/"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        after = readNow(w);
+    }
+    EXPECT_EQ(after, "https://third.example/");
 
     WindowEntry stranger = w;
     stranger.id = 2;
