@@ -13,6 +13,7 @@
 #include <gettext-po.h>
 #include <iconv.h>
 #include <memory>
+#include <set>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <type_traits>
@@ -124,18 +125,82 @@ bool toUtf8(const std::string& charset, std::string& text) {
     return ok;
 }
 
-// The name after the first "charset=", as the header's Content-Type gives it.
-std::string declaredCharset(const std::string& bytes) {
-    const auto pos =
-        lower(bytes.substr(0, std::min<size_t>(bytes.size(), 64 * 1024))).find("charset=");
-    if (pos == std::string::npos)
-        return {};
+// The name after "charset=" at pos (the characters a charset name is made of).
+std::string charsetNameAt(const std::string& text, size_t pos) {
     size_t end = pos + 8;
     while (
-        end < bytes.size() && end - pos < 72 &&
-        (std::isalnum(static_cast<unsigned char>(bytes[end])) || std::strchr("-_.:()", bytes[end])))
+        end < text.size() && end - pos < 72 &&
+        (std::isalnum(static_cast<unsigned char>(text[end])) || std::strchr("-_.:()", text[end])))
         ++end;
-    return bytes.substr(pos + 8, end - pos - 8);
+    return text.substr(pos + 8, end - pos - 8);
+}
+
+// Every charset named in the file's strings, in lower case, as libgettextpo would see them:
+// escapes undone and the strings that follow one another joined ("charset=" "CP1255" names
+// CP1255), wherever they stand (a second header entry switches the library's decoding too).
+// Comments are skipped, but not the obsolete and previous entries ("#~", "#|").
+std::set<std::string> declaredCharsets(const std::string& bytes) {
+    std::set<std::string> out;
+    std::string joined;
+    auto flush = [&] {
+        const std::string l = lower(joined);
+        for (size_t pos = 0; (pos = l.find("charset=", pos)) != std::string::npos; pos += 8)
+            out.insert(charsetNameAt(l, pos));
+        joined.clear();
+    };
+    const size_t n = bytes.size();
+    auto isOctal = [](char c) { return c >= '0' && c <= '7'; };
+    for (size_t i = 0; i < n;) {
+        const char c = bytes[i];
+        if (c == '#') {
+            if (i + 1 < n && (bytes[i + 1] == '~' || bytes[i + 1] == '|')) {
+                i += 2;
+                continue;
+            }
+            while (i < n && bytes[i] != '\n')
+                ++i;
+            continue;
+        }
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        if (c != '"') {
+            // A keyword (or anything else) ends the strings before it.
+            flush();
+            while (i < n && bytes[i] != '"' && bytes[i] != '#' &&
+                   !std::isspace(static_cast<unsigned char>(bytes[i])))
+                ++i;
+            continue;
+        }
+        for (++i; i < n && bytes[i] != '"' && bytes[i] != '\n'; ++i) {
+            if (bytes[i] != '\\' || i + 1 >= n) {
+                joined += bytes[i];
+                continue;
+            }
+            const char e = bytes[++i];
+            if (isOctal(e)) {
+                int v = 0;
+                for (int k = 0; k < 3 && i < n && isOctal(bytes[i]); ++k, ++i)
+                    v = v * 8 + (bytes[i] - '0');
+                joined += static_cast<char>(v);
+                --i;
+            } else if (e == 'x') {
+                unsigned v = 0;
+                for (unsigned char h; i + 1 < n && std::isxdigit(h = bytes[i + 1]); ++i)
+                    v = (v * 16 + (std::isdigit(h) ? h - '0' : (h | 0x20) - 'a' + 10)) & 0xff;
+                joined += static_cast<char>(v);
+            } else if (e != '\n') {
+                static const std::string from = "ntbrfva", to = "\n\t\b\r\f\v\a";
+                const size_t k = from.find(e);
+                joined += k == std::string::npos ? e : to[k];
+            }
+        }
+        if (i < n && bytes[i] == '"')
+            ++i;
+    }
+    flush();
+    return out;
 }
 
 // Every charset the text declares becomes UTF-8.
@@ -144,13 +209,9 @@ void declareUtf8(std::string& text) {
     std::string out;
     size_t from = 0;
     for (size_t pos; (pos = l.find("charset=", from)) != std::string::npos;) {
-        size_t end = pos + 8;
-        while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) ||
-                                     std::strchr("-_.:()", text[end])))
-            ++end;
         out.append(text, from, pos + 8 - from);
         out += "UTF-8";
-        from = end;
+        from = pos + 8 + charsetNameAt(text, pos).size();
     }
     out.append(text, from, std::string::npos);
     text = std::move(out);
@@ -288,8 +349,17 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
     // process on one that composes characters (CP1255, CP1258): it is only ever given UTF-8.
     std::string readPath = path;
     OwnedFd copy;
-    const std::string charset = declaredCharset(bytes);
-    if (!isUtf8Name(charset)) {
+    std::set<std::string> unsafe;
+    for (const std::string& name : declaredCharsets(bytes))
+        if (!isUtf8Name(name))
+            unsafe.insert(name);
+    if (unsafe.size() > 1) {
+        r.error = path + ": declares more than one charset (" + *unsafe.begin() + ", " +
+                  *std::next(unsafe.begin()) + ")";
+        return r;
+    }
+    if (!unsafe.empty()) {
+        const std::string& charset = *unsafe.begin();
         if (!toUtf8(charset, bytes)) {
             iconv_t probe = iconv_open("UTF-8", charset.c_str());
             r.error =
@@ -300,6 +370,14 @@ LangPackLookup PoLangPackStore::parseFile(const std::string& path) {
             return r;
         }
         declareUtf8(bytes);
+        // A name spelt with escapes or split over strings is not rewritten above.
+        for (const std::string& name : declaredCharsets(bytes))
+            if (!isUtf8Name(name)) {
+                r.error = path + ": the charset " + charset +
+                          " is declared in a form that "
+                          "cannot be converted";
+                return r;
+            }
         copy.fd = memfd_create("tlvcli_pack.po", MFD_CLOEXEC);
         for (size_t done = 0; copy.fd >= 0 && done < bytes.size();) {
             const ssize_t n = ::write(copy.fd, bytes.data() + done, bytes.size() - done);

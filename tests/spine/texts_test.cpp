@@ -316,6 +316,59 @@ TEST_F(PoFiles, EveryCharsetIsReadInUtf8OrTheFileIsRefused) {
     }
 }
 
+// The library decodes by every charset it finds in a header entry, however it is spelt; the
+// reader must see each of them, or the library aborts the client.
+TEST_F(PoFiles, ACharsetIsSeenHoweverTheFileSpellsIt) {
+    const std::string viet = "msgctxt \"10113\"\nmsgid \"Activate\"\nmsgstr \"Vi\xea\xf2t\"\n";
+    auto header = [](const std::string& contentType) {
+        return "msgid \"\"\nmsgstr \"\"\n" + contentType + "\"X-Native-Name: x\\n\"\n\n";
+    };
+    struct Case {
+        const char* name;
+        std::string file;
+        const char* text;  // of 10113; nullptr: refused
+        const char* error; // part of the reason when refused
+    } cases[] = {
+        {"split over two strings",
+         header("\"Content-Type: text/plain; charset=\"\n\"CP1258\\n\"\n") + viet, nullptr,
+         "cannot be converted"},
+        {"spelt with escapes",
+         header("\"Content-Type: text/plain; charset=\\103P1258\\n\"\n") + viet, nullptr,
+         "cannot be converted"},
+        // Decoded by the second charset from there on: refused, after its conversion.
+        {"in a second header entry",
+         header("\"Content-Type: text/plain; charset=UTF-8\\n\"\n") +
+             "msgctxt \"1\"\nmsgid \"a\"\nmsgstr \"b\"\n\nmsgid \"\"\nmsgstr \"Content-Type: "
+             "text/plain; charset=CP1258\\n\"\n\n" +
+             viet,
+         nullptr, "duplicate message definition"},
+        {"two charsets",
+         header("\"Content-Type: text/plain; charset=CP1258\\n\"\n") +
+             "msgid \"\"\nmsgstr \"charset=CP1255\\n\"\n\n" + viet,
+         nullptr, "more than one charset"},
+        {"a text that mentions charset=",
+         header("\"Content-Type: text/plain; charset=CP1258\\n\"\n") +
+             "msgctxt \"10114\"\nmsgid \"charset=\"\nmsgstr \"x\"\n\n" + viet,
+         "Việt", nullptr},
+        {"only in a comment",
+         "# charset=CP1258\n" + header("\"Content-Type: text/plain; charset=UTF-8\\n\"\n") +
+             "msgctxt \"10113\"\nmsgid \"Activate\"\nmsgstr \"Việt\"\n",
+         "Việt", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write("tlvcli_x.po", c.file);
+        const LangPackLookup r = PoLangPackStore::parseFile(dir.file("tlvcli_x.po"));
+        if (!c.text) {
+            EXPECT_FALSE(r.pack);
+            EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
+            continue;
+        }
+        ASSERT_TRUE(r.pack) << r.error;
+        EXPECT_EQ(r.pack->GetResStr(10113), c.text);
+    }
+}
+
 TEST_F(PoFiles, AnEnglishPackRewordsTheBuiltInTextsAndNewFilesAreSeen) {
     PoLangPackStore store(dir.path());
     VirtualClock clock;
