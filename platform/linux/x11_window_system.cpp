@@ -187,8 +187,9 @@ WindowEntry X11WindowSystem::answer(const Query& q, bool rootChild) {
                          : xcb_res_client_id_value_iterator_t{};
              it.rem; xcb_res_client_id_value_next(&it)) {
             // The value's kind: what the server says it holds, whatever was asked.
-            const auto [client, kind] = it.data->spec;
-            if (!(kind & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) || it.data->length != 4)
+            const auto& [id, length] = *it.data;
+            const auto [client, kind] = id;
+            if (!(kind & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) || length != 4)
                 continue;
             const uint32_t pid = *xcb_res_client_id_value_value(it.data);
             if (pid > 0 && pid <= INT32_MAX) {
