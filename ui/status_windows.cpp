@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
@@ -35,8 +36,14 @@ frmStatus::~frmStatus() = default;
 
 void frmStatus::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (onResized)
-        onResized();
+    if (onGeometryChanged)
+        onGeometryChanged();
+}
+
+void frmStatus::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    if (onGeometryChanged)
+        onGeometryChanged();
 }
 
 void frmStatus::closeEvent(QCloseEvent* e) {
@@ -90,9 +97,11 @@ frmStatus& StatusWindows::status() {
     auto& u = m_status->ui();
     applyTheme(m_status.get(), m_scale);
     m_status->onUnload = [this] { subHideStatus(); };
-    // Shown with a size that was not final yet, the window may reach past the screen's edge:
-    // back into the corner then (a window the customer moved inside the screen stays).
-    m_status->onResized = [this] {
+    // Shown with a size that was not final yet, the window may reach past the screen's edge; and
+    // a window manager that has not yet told the toolkit the frame's size may refuse a move
+    // sent with the resize (the chat opened runs off the bottom): back into the corner then. A
+    // window the customer moved inside the screen stays.
+    m_status->onGeometryChanged = [this] {
         const QRect area = m_host.workArea();
         if (m_status->isVisible() && !area.isEmpty() && !area.contains(m_status->frameGeometry()))
             placeBottomRight(m_status.get());

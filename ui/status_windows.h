@@ -30,12 +30,14 @@ public:
     ~frmStatus() override;
     Ui::frmStatus& ui() { return *m_ui; }
     std::function<void()> onUnload;
-    // The window took its real size (after its layout ran, or the frame was added).
-    std::function<void()> onResized;
+    // The window took its real size (after its layout ran, or the frame was added), or the
+    // window manager put it somewhere else than asked.
+    std::function<void()> onGeometryChanged;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     std::unique_ptr<Ui::frmStatus> m_ui;

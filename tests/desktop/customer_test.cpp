@@ -143,7 +143,10 @@ TEST(Customer, PausesResumesChatsAndQuitsFromTheStatusWindow) {
     ASSERT_TRUE(s.chatOpen) << cafe.shot("no-chat-button");
     user.click(*s.chatOpen);
     s = waitStatus(cafe, [](const StatusView& s) { return s.chatInput && s.chatSend; });
-    ASSERT_TRUE(s.chatInput) << cafe.shot("chat-not-open");
+    ASSERT_TRUE(s.chatInput) << cafe.shot("chat-not-open") << " window at " << s.w.window.x << ","
+                             << s.w.window.y << " " << s.w.window.width << "x" << s.w.window.height;
+    // Grown by the chat, the window is still all on the screen.
+    EXPECT_TRUE(contains(cafe.screen(), s.w.window)) << cafe.shot("chat-off-screen");
     user.click(*s.chatInput);
     cafe.log().mark();
     user.type("Coffee please");

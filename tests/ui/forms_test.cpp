@@ -604,6 +604,25 @@ TEST(StatusSize, FirstShowAfterALanguageSwitchHasTheNewSize) {
     EXPECT_TRUE(host.workArea().contains(status.status().frameGeometry()));
 }
 
+// A window manager that has not learnt the frame yet keeps the window where it was while
+// granting the bigger size of the opened chat: the bottom runs off the screen.
+TEST_F(Status, AWindowLeftPastTheScreenEdgeComesBackIntoTheCorner) {
+    host.st = 6;
+    status->prepareForSession(2);
+    status->subShowStatus();
+    QApplication::processEvents();
+    frmStatus& w = status->status();
+    const QRect corner = w.frameGeometry();
+    ASSERT_TRUE(host.workArea().contains(corner));
+    w.move(corner.x(), host.workArea().bottom() - corner.height() / 2);
+    QApplication::processEvents();
+    EXPECT_TRUE(host.workArea().contains(w.frameGeometry()));
+    // Moved by the customer inside the screen, it stays.
+    w.move(10, 10);
+    QApplication::processEvents();
+    EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(10, 10));
+}
+
 TEST_F(Status, NoToDisconnectedModeSelectsConnectedAgain) {
     host.st = 6;
     status->prepareForSession(2);
