@@ -103,7 +103,13 @@ frmStatus& StatusWindows::status() {
     // window the customer moved inside the screen stays.
     m_status->onGeometryChanged = [this] {
         const QRect area = m_host.workArea();
-        if (m_status->isVisible() && !area.isEmpty() && !area.contains(m_status->frameGeometry()))
+        const QRect frame = m_status->frameGeometry();
+        if (!m_status->isVisible() || area.isEmpty() || area.contains(frame))
+            return;
+        // Bigger than the screen, it cannot lie inside: only its top left corner (title bar,
+        // session details) is brought back, or the window manager's answer would start it again.
+        const bool fits = frame.width() <= area.width() && frame.height() <= area.height();
+        if (fits || frame.left() < area.left() || frame.top() < area.top())
             placeBottomRight(m_status.get());
     };
     connect(u.cmdPause, &QPushButton::clicked, this, [this] {

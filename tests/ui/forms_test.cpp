@@ -95,7 +95,8 @@ struct Host : BlockHost, StatusHost, ActionHost, MessageBoxes::Host, MainHost {
     }
     void sendChatMessage(const std::string& t) override { chats.push_back(t); }
     void setStopSessionMenuEnabled(bool e) override { stopSessionEnabled = e; }
-    QRect workArea() const override { return QRect(0, 0, 800, 560); }
+    QRect area{0, 0, 800, 560};
+    QRect workArea() const override { return area; }
 
     bool funPauseSession() override {
         calls.push_back("funPauseSession");
@@ -621,6 +622,15 @@ TEST_F(Status, AWindowLeftPastTheScreenEdgeComesBackIntoTheCorner) {
     w.move(10, 10);
     QApplication::processEvents();
     EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(10, 10));
+
+    // On a screen too small for it, only its top left corner is brought back.
+    host.area = QRect(0, 0, corner.width() - 20, corner.height() - 20);
+    w.move(-30, -30);
+    QApplication::processEvents();
+    EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(0, 0));
+    w.move(0, 5);
+    QApplication::processEvents();
+    EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(0, 5));
 }
 
 TEST_F(Status, NoToDisconnectedModeSelectsConnectedAgain) {
